@@ -1,0 +1,26 @@
+// HostUi: the little the library asks of the operator's desktop: modal message boxes, the state
+// of the Shift and Space keys, and a turn of the host thread's pending window messages.
+#pragma once
+
+#include <string>
+
+namespace korvex {
+
+enum class Buttons { ok, yes_no };
+enum class Icon { none, info, critical };
+enum class Answer { ok, yes, no };
+enum class Key { shift, space };
+
+class HostUi {
+public:
+    virtual ~HostUi() = default;
+    virtual Answer message_box(const std::string& text, const std::string& title, Buttons buttons, Icon icon) = 0;
+    virtual bool key_held(Key key) = 0;
+    virtual void process_messages() = 0;
+};
+
+const char* buttons_name(Buttons b);  // "ok", "yesno"
+const char* icon_name(Icon i);        // "none", "info", "critical"
+const char* answer_name(Answer a);    // "ok", "yes", "no"
+
+}  // namespace korvex

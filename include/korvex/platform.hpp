@@ -1,0 +1,29 @@
+// Platform: the set of host-side backends one host thread uses (card, clock, operator interface,
+// library folder). Set it before the thread's first call; every entry left empty gets its default
+// (the simulated card, the virtual clock, the console).
+#pragma once
+
+#include <string>
+
+#include "korvex/clock.hpp"
+#include "korvex/host_ui.hpp"
+#include "korvex/io_card.hpp"
+
+namespace korvex {
+
+struct Platform {
+    IoCard* card = nullptr;
+    Clock* clock = nullptr;
+    HostUi* ui = nullptr;
+    // Folder holding grid files and font/; empty: KORVEX_HOME, else the folder of the library file.
+    std::string library_folder;
+};
+
+// Installs the backends for the calling thread (the caller keeps them alive). Empty entries take
+// the thread's defaults. Takes effect for every object of this thread, also those already created.
+void set_platform(const Platform& platform);
+
+// The backends in force for the calling thread, defaults filled in.
+Platform current_platform();
+
+}  // namespace korvex

@@ -1,0 +1,85 @@
+// The public object: each member fetches the thread's state once and runs its operation inside the
+// fault boundary. The object itself holds only its own few values.
+#include "korvex/korvex_dll.hpp"
+
+#include "device/card_access.hpp"
+#include "interface/fault_boundary.hpp"
+
+using korvex::State;
+
+korvex_dll::korvex_dll() {
+    State& s = korvex::thread_state();
+    if (s.iface.lngCreated == INT32_MAX) korvex::raise_fault(korvex::FaultKind::overflow, "object creation counter overflows");
+    debug_serial_ = ++s.iface.lngCreated;
+}
+
+korvex_dll::~korvex_dll() = default;
+
+std::string korvex_dll::Name() const { return name_; }
+void korvex_dll::Name(const std::string& value) { name_ = value; }
+int32_t korvex_dll::File_no_begin() const { return file_no_begin_; }
+void korvex_dll::File_no_begin(int32_t value) { file_no_begin_ = value; }
+int32_t korvex_dll::DebugID() const { return debug_serial_; }
+int16_t korvex_dll::e_isMarking() const { return marking_flag_; }
+int16_t korvex_dll::e_Relese() { return 0; }
+
+int16_t korvex_dll::e_PrintEarMark(const std::vector<uint8_t>&, const std::vector<std::string>&,
+                                   const std::vector<std::string>&, const std::vector<uint8_t>&) {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("e_PrintEarMark"); });
+}
+
+int16_t korvex_dll::e_Initlize() {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("e_Initlize"); });
+}
+
+korvex::Empty korvex_dll::e_setPrintInfo(const std::string&) {
+    return korvex::run_member([&](State&) -> korvex::Empty { korvex::member_not_available("e_setPrintInfo"); });
+}
+
+int16_t korvex_dll::usb_laser_open(float, float, int16_t) {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("usb_laser_open"); });
+}
+
+int16_t korvex_dll::Marking_init_pci(int16_t, int16_t, int16_t, int16_t, int16_t, const std::vector<uint8_t>&, int16_t) {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_init_pci"); });
+}
+
+int16_t korvex_dll::Marking_data(std::vector<double>&) {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_data"); });
+}
+
+int16_t korvex_dll::Marking_end(int32_t, int32_t, int32_t, int32_t, int32_t, std::vector<double>&) {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_end"); });
+}
+
+int16_t korvex_dll::Marking_run() {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_run"); });
+}
+
+int16_t korvex_dll::Marking_stop() {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_stop"); });
+}
+
+int16_t korvex_dll::Marking_para(float, float, int32_t, int32_t, int32_t, int32_t, double, float, float, float, int32_t) {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_para"); });
+}
+
+int16_t korvex_dll::Send_cal_data(int32_t) {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Send_cal_data"); });
+}
+
+int16_t korvex_dll::marking_start() {
+    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("marking_start"); });
+}
+
+int16_t korvex_dll::port_Out_bit(int16_t intBit, int16_t intV) {
+    return korvex::run_member([&](State& s) { return korvex::Port_out_bit_raw(s, intBit, intV); });
+}
+
+int16_t korvex_dll::port_In_Bit(int16_t intBit) {
+    return korvex::run_member([&](State& s) { return korvex::Port_in_bit(s, intBit); });
+}
+
+int16_t korvex_dll::Marking_DA(double V, int16_t P) {
+    return korvex::run_member([&](State& s) { return korvex::Marking_DA_volts(s, V, P); });
+}

@@ -1,0 +1,94 @@
+// SimulatedMachine: the whole simulated world a host script or test runs against: the card on the
+// virtual (or real) clock, the scripted operator, the trace, and the events scripted to happen in
+// the middle of a call (an input changing at the N-th card read, a key pressed after N us, ...).
+// The library's machine code runs against it unchanged through the Platform interfaces.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "korvex/platform.hpp"
+#include "platform/monotonic_clock.hpp"
+#include "platform/scripted_ui.hpp"
+#include "platform/simulated_card.hpp"
+#include "platform/trace.hpp"
+#include "platform/virtual_clock.hpp"
+
+namespace korvex {
+
+class SimulatedMachine : private CardListener {
+public:
+    struct Options {
+        bool real_time = false;             // pace with the monotonic clock instead of the virtual one
+        uint64_t clock_hz = 10'000'000;     // virtual counter frequency
+        bool trace = true;
+    };
+    enum class Event { gate_close, read, time };
+    struct Action {
+        enum class What { input, key } what = What::input;
+        int bit = 0;
+        int level = 1;
+        Key key = Key::shift;
+        bool held = false;
+    };
+
+    explicit SimulatedMachine(Options options);
+    SimulatedMachine() : SimulatedMachine(Options{}) {}
+    ~SimulatedMachine() override;
+    SimulatedMachine(const SimulatedMachine&) = delete;
+    SimulatedMachine& operator=(const SimulatedMachine&) = delete;
+
+    // The backends to install with set_platform().
+    Platform platform() const;
+    void set_library_folder(std::string folder) { library_folder_ = std::move(folder); }
+
+    SimulatedCard& card() { return card_; }
+    ScriptedUi& ui() { return ui_; }
+    Trace& trace() { return trace_; }
+    const Trace& trace() const { return trace_; }
+    Clock& clock() { return *clock_; }
+    VirtualClock* virtual_clock() { return options_.real_time ? nullptr : &virtual_clock_; }
+    double now_us() { return static_cast<double>(clock_->counter()) * 1e6 / static_cast<double>(clock_->frequency()); }
+
+    // The laser gate's wiring: which output bit opens it, at which level the laser emits.
+    void set_gate_wiring(int bit, int emitting_level) {
+        gate_bit_ = bit;
+        gate_emitting_level_ = emitting_level;
+    }
+    bool gate_emitting() const;
+    uint64_t gate_closings() const { return gate_closings_; }
+    uint64_t card_reads() const { return reads_; }
+
+    // Does the action now, or when the N-th event of its kind from now happens.
+    void apply(const Action& action);
+    void schedule(Event event, uint64_t n, const Action& action);
+
+private:
+    struct Pending {
+        Event event;
+        uint64_t due;  // event count, or clock microseconds for time events
+        Action action;
+    };
+    void on_write(uint8_t page, uint8_t offset, uint8_t value) override;
+    void before_read(uint8_t page, uint8_t offset) override;
+    void fire_due();
+
+    Options options_;
+    VirtualClock virtual_clock_;
+    MonotonicClock monotonic_clock_;
+    Clock* clock_;
+    Trace trace_;
+    SimulatedCard card_;
+    ScriptedUi ui_;
+    std::string library_folder_;
+    std::vector<Pending> pending_;
+    int gate_bit_ = 7;
+    int gate_emitting_level_ = 0;
+    bool gate_was_emitting_ = false;
+    uint64_t gate_closings_ = 0;
+    uint64_t reads_ = 0;
+};
+
+}  // namespace korvex

@@ -1,0 +1,48 @@
+// Per-thread storage of the machine state and of the thread's platform backends.
+#include "state/state.hpp"
+
+#include "platform/default_platform.hpp"
+
+namespace korvex {
+
+namespace {
+thread_local std::unique_ptr<State> t_state;
+thread_local Platform t_configured;  // what the host set; empty entries mean "default"
+}  // namespace
+
+static Platform filled(const Platform& p) {
+    Platform out = p;
+    DefaultBackends& d = default_backends();
+    if (!out.card) out.card = &d.card();
+    if (!out.clock) out.clock = &d.clock();
+    if (!out.ui) out.ui = &d.ui();
+    if (out.library_folder.empty()) out.library_folder = default_library_folder();
+    return out;
+}
+
+void set_platform(const Platform& platform) {
+    t_configured = platform;
+    if (t_state) t_state->platform = filled(t_configured);
+}
+
+Platform current_platform() { return filled(t_configured); }
+
+State& thread_state() {
+    if (!t_state) {
+        t_state = std::make_unique<State>();
+        t_state->platform = filled(t_configured);
+    }
+    return *t_state;
+}
+
+bool thread_state_exists() { return t_state != nullptr; }
+
+namespace testing {
+void reset_thread_state() {
+    t_state.reset();
+    reset_default_backends();
+    t_configured = Platform{};
+}
+}  // namespace testing
+
+}  // namespace korvex

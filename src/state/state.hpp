@@ -1,0 +1,55 @@
+// State: all machine state of one host thread, shared by every korvex_dll created on that thread.
+// It is allocated whole (zeroed) with the thread's first object and fetched once per member call;
+// the machine code receives it by reference and never looks it up again.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "core/numeric.hpp"
+#include "korvex/platform.hpp"
+#include "state/table.hpp"
+
+namespace korvex {
+
+// Library interface: the creation counter that numbers the objects.
+struct InterfaceGroup {
+    int32_t lngCreated = 0;
+};
+
+// Clock: counter ticks per microsecond; 0 until device initialization sets it.
+struct ClockGroup {
+    double dblTicksPerUs = 0.0;
+};
+
+// Card access: output shadows, D/A gains and mode, the scan engine's D/A record, and the page the
+// library last selected (0xFF at rest; used to put the card back on its resting page after a fault).
+struct CardGroup {
+    uint8_t bytOutPort0 = 0;
+    uint8_t bytOutPort1 = 0;
+    float sngDaGain0 = 0.0f;
+    float sngDaGain1 = 0.0f;
+    vbool blnDaSlow = kFalse;
+    int32_t lngDaValue0 = 0;
+    int32_t lngDaValue1 = 0;
+    uint8_t page_selected = 0xFF;
+};
+
+struct State {
+    Platform platform;  // backends of this thread, defaults filled in
+    InterfaceGroup iface;
+    ClockGroup clock;
+    CardGroup card;
+};
+
+// The calling thread's state; allocated on first use (by the first object created on the thread).
+State& thread_state();
+// True once the calling thread has a state.
+bool thread_state_exists();
+
+namespace testing {
+// Drops the calling thread's state, so the next object starts from a freshly loaded library.
+void reset_thread_state();
+}  // namespace testing
+
+}  // namespace korvex
