@@ -35,11 +35,21 @@ struct CardGroup {
     uint8_t page_selected = 0xFF;
 };
 
+// Calibration grid: one X and one Y offset per 128 x 128-step cell of a 512 x 512 raster over the
+// D/A range (entry 262 144 only exists to be read from the file).
+inline constexpr int kGridEntries = 262145;
+struct CalibrationGroup {
+    vbool blnGridLoaded = kFalse;
+    Table<int16_t, kGridEntries> intGridDX;
+    Table<int16_t, kGridEntries> intGridDY;
+};
+
 struct State {
     Platform platform;  // backends of this thread, defaults filled in
     InterfaceGroup iface;
     ClockGroup clock;
     CardGroup card;
+    CalibrationGroup grid;
 };
 
 // The calling thread's state; allocated on first use (by the first object created on the thread).
