@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages korvex needs to build, test and draw (idempotent: installs only what
+# is missing, so a second run returns at once), then configures and builds the project.
+#   scripts/setup.sh            packages + build in ./build
+#   scripts/setup.sh --deps     packages only
+set -euo pipefail
+
+PACKAGES=(
+  g++ cmake ninja-build pkg-config python3
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev libcairo2-dev libfreetype-dev libfontconfig-dev libdmtx-dev
+  fonts-dejavu-core
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+[ "${1:-}" = "--deps" ] && exit 0
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${KORVEX_BUILD:-$root/build}"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${KORVEX_CMAKE_ARGS:-} >/dev/null
+cmake --build "$build" -j "$(nproc)"
