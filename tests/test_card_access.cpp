@@ -14,7 +14,7 @@ protected:
         object = std::make_unique<korvex_dll>();
         init_clock();
         ASSERT_TRUE(Card_open(state()));
-        state().card.sngDaGain0 = state().card.sngDaGain1 = 1.0f;
+        state().hw.sngDaGain0 = state().hw.sngDaGain1 = 1.0f;
         from = machine.trace().size();
     }
     Lines since() const { return trace_since(from); }
@@ -76,12 +76,12 @@ TEST_F(CardTest, DaLoadsAreTwosComplementWordsWithGainAndRangeChecks) {
     EXPECT_EQ(since(), (Lines{"card write DB FF", "card write D7 7F", "card write CF C8", "card write CF CC",
                               "card write DB 01", "card write D7 80", "card write CF 8C", "card write CF CC"}));
     State& s = state();
-    s.card.sngDaGain0 = 0.5f;
+    s.hw.sngDaGain0 = 0.5f;
     DA_write(s, -3, 0);  // 0.5 x -3 = -1.5 rounds to -2
     EXPECT_EQ(machine.card().da_channel(0), -2);
     // -65536 .. 65535 is accepted (65535 is the word 0xFFFF); beyond that the load faults before
     // the channel is loaded.
-    s.card.sngDaGain0 = 1.0f;
+    s.hw.sngDaGain0 = 1.0f;
     DA_write(s, 65535, 0);
     EXPECT_EQ(machine.card().da_channel(0), -1);
     from = machine.trace().size();
@@ -96,7 +96,7 @@ TEST_F(CardTest, DaLoadsAreTwosComplementWordsWithGainAndRangeChecks) {
 
 TEST_F(CardTest, SlowDaLoadsWaitAfterEachControlStep) {
     State& s = state();
-    s.card.blnDaSlow = kTrue;
+    s.hw.blnDaSlow = kTrue;
     double t0 = Timer_now_us(s);
     DA_write(s, 100, 1);
     EXPECT_NEAR(Timer_now_us(s) - t0, 30.0 + 4 * 2.6, 1e-9);
@@ -111,7 +111,7 @@ TEST_F(CardTest, SlowDaLoadsWaitAfterEachControlStep) {
 TEST_F(MachineTest, UnopenedCardTracesAccessesAndChangesNothing) {
     korvex_dll o;
     machine.card().set_present(false);
-    state().card.sngDaGain0 = 1.0f;
+    state().hw.sngDaGain0 = 1.0f;
     o.Marking_DA(10, 0);
     o.port_Out_bit(7, 1);
     EXPECT_EQ(machine.card().da_channel(0), 0);

@@ -6,6 +6,11 @@
 
 namespace korvex {
 
+// The title of every message box the library shows.
+inline constexpr const char* kMessageTitle = "marking system";
+// The question a Space press asks during marking; Yes stops the job.
+inline constexpr const char* kAbortQuestion = " yes=exit,no=continue.";
+
 enum class Buttons { ok, yes_no };
 enum class Icon { none, info, critical };
 enum class Answer { ok, yes, no };

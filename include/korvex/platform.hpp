@@ -1,6 +1,6 @@
 // Platform: the set of host-side backends one host thread uses (card, clock, operator interface,
-// library folder). Set it before the thread's first call; every entry left empty gets its default
-// (the simulated card, the virtual clock, the console).
+// outline text, library folder). Set it before the thread's first call; every entry left empty gets
+// its default (the simulated card, the virtual clock, the console; no outline text renderer).
 #pragma once
 
 #include <string>
@@ -8,6 +8,7 @@
 #include "korvex/clock.hpp"
 #include "korvex/host_ui.hpp"
 #include "korvex/io_card.hpp"
+#include "korvex/text_path.hpp"
 
 namespace korvex {
 
@@ -15,6 +16,8 @@ struct Platform {
     IoCard* card = nullptr;
     Clock* clock = nullptr;
     HostUi* ui = nullptr;
+    // Outline-font renderer; none by default (outline text then has no surface to draw on).
+    TextPath* text_path = nullptr;
     // Folder holding grid files and font/; empty: KORVEX_HOME, else the folder of the library file.
     std::string library_folder;
 };

@@ -81,12 +81,12 @@ bool In_bit_get(State& s, int16_t bit) {
 }
 
 void DA_write(State& s, int32_t value, int16_t channel) {
-    const bool slow = s.card.blnDaSlow != 0;
+    const bool slow = s.hw.blnDaSlow != 0;
     if (channel != 0 && channel != 1) {
         if (slow) Delay_us(s, 10.0f);
         return;
     }
-    const float gain = channel == 0 ? s.card.sngDaGain0 : s.card.sngDaGain1;
+    const float gain = channel == 0 ? s.hw.sngDaGain0 : s.hw.sngDaGain1;
     int64_t c = to_i32(static_cast<double>(gain) * static_cast<double>(value));
     if (c < 0) c += 65536;
     // Outside -65536..65535 one of the two bytes is not a byte: an overflow before the load.

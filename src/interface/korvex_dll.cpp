@@ -3,6 +3,8 @@
 #include "korvex/korvex_dll.hpp"
 
 #include "device/card_access.hpp"
+#include "device/device_init.hpp"
+#include "device/marking_params.hpp"
 #include "interface/fault_boundary.hpp"
 
 using korvex::State;
@@ -40,8 +42,11 @@ int16_t korvex_dll::usb_laser_open(float, float, int16_t) {
     return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("usb_laser_open"); });
 }
 
-int16_t korvex_dll::Marking_init_pci(int16_t, int16_t, int16_t, int16_t, int16_t, const std::vector<uint8_t>&, int16_t) {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_init_pci"); });
+int16_t korvex_dll::Marking_init_pci(int16_t out_data0, int16_t out_data1, int16_t card, int16_t LaserType,
+                                     int16_t lnghead, const std::vector<uint8_t>& rs_n, int16_t laser_sw) {
+    return korvex::run_member([&](State& s) {
+        return korvex::Marking_init_pci(s, out_data0, out_data1, card, LaserType, lnghead, rs_n, laser_sw);
+    });
 }
 
 int16_t korvex_dll::Marking_data(std::vector<double>&) {
@@ -60,8 +65,11 @@ int16_t korvex_dll::Marking_stop() {
     return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_stop"); });
 }
 
-int16_t korvex_dll::Marking_para(float, float, int32_t, int32_t, int32_t, int32_t, double, float, float, float, int32_t) {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_para"); });
+int16_t korvex_dll::Marking_para(float ms, float mms, int32_t tcf, int32_t tch, int32_t tof, int32_t toh, double su,
+                                 float laserpower, float laserfre, float lasermaxpower, int32_t dr_time) {
+    return korvex::run_member([&](State& s) {
+        return korvex::Marking_para(s, ms, mms, tcf, tch, tof, toh, su, laserpower, laserfre, lasermaxpower, dr_time);
+    });
 }
 
 int16_t korvex_dll::Send_cal_data(int32_t) {
@@ -69,7 +77,7 @@ int16_t korvex_dll::Send_cal_data(int32_t) {
 }
 
 int16_t korvex_dll::marking_start() {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("marking_start"); });
+    return korvex::run_member([&](State& s) { return korvex::marking_start(s); });
 }
 
 int16_t korvex_dll::port_Out_bit(int16_t intBit, int16_t intV) {

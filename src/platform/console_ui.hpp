@@ -6,9 +6,6 @@
 
 namespace korvex {
 
-// The question a Space press asks during marking; Yes stops the job.
-inline constexpr const char* kAbortQuestion = " yes=exit,no=continue.";
-
 class ConsoleUi : public HostUi {
 public:
     Answer message_box(const std::string& text, const std::string& title, Buttons buttons, Icon icon) override;

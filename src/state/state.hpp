@@ -8,6 +8,9 @@
 
 #include "core/numeric.hpp"
 #include "korvex/platform.hpp"
+#include "state/device_state.hpp"
+#include "state/hardware_record.hpp"
+#include "state/scan_state.hpp"
 #include "state/table.hpp"
 
 namespace korvex {
@@ -22,14 +25,12 @@ struct ClockGroup {
     double dblTicksPerUs = 0.0;
 };
 
-// Card access: output shadows, D/A gains and mode, the scan engine's D/A record, and the page the
-// library last selected (0xFF at rest; used to put the card back on its resting page after a fault).
+// Card access: output shadows, the scan engine's D/A record, and the page the library last selected
+// (0xFF at rest; used to put the card back on its resting page after a fault). The D/A gains and
+// the slow-load flag are hardware record fields (HardwareRecord).
 struct CardGroup {
     uint8_t bytOutPort0 = 0;
     uint8_t bytOutPort1 = 0;
-    float sngDaGain0 = 0.0f;
-    float sngDaGain1 = 0.0f;
-    vbool blnDaSlow = kFalse;
     int32_t lngDaValue0 = 0;
     int32_t lngDaValue1 = 0;
     uint8_t page_selected = 0xFF;
@@ -50,6 +51,11 @@ struct State {
     ClockGroup clock;
     CardGroup card;
     CalibrationGroup grid;
+    HardwareRecord hw;
+    SignalGroup sig;
+    MarkingGroup para;
+    DeviceGroup device;
+    ScanGroup scan;
 };
 
 // The calling thread's state; allocated on first use (by the first object created on the thread).

@@ -1,0 +1,25 @@
+// Device initialization: bringing the machine up in direct mode (card, calibration grid, hardware
+// defaults, gate closed, scanner centred, laser programmed) and resetting the motion state for a
+// new job.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "state/state.hpp"
+
+namespace korvex {
+
+inline constexpr const char* kCardOpenFailedText = "IO port don't use,reset computer!";
+inline constexpr const char* kNoCalibrationText = "无校准数据，标记将会不准确";
+
+// The public member's operation; returns 0. card = 1 selects the stand-alone controllers, which
+// this build does not carry yet (an unavailable fault after the mode has been recorded).
+int16_t Marking_init_pci(State& s, int16_t out_data0, int16_t out_data1, int16_t card, int16_t LaserType,
+                         int16_t lnghead, const std::vector<uint8_t>& rs_n, int16_t laser_sw);
+
+// Resets the scanner, axis position and abort for a new job: 1 in direct mode (intCardMode 0),
+// 0 for a mode other than 0 and 1. Stand-alone mode faults as not available yet.
+int16_t marking_start(State& s);
+
+}  // namespace korvex

@@ -1,0 +1,27 @@
+// The laser's bit signals: the gate with its four delays and the operator's abort keys, the
+// software pulse train of pulse mode, the laser enable and auxiliary line 15, and the standby line.
+// All bits go through Out_bit_set, so "active" drives a bit to 0.
+#pragma once
+
+#include "state/state.hpp"
+
+namespace korvex {
+
+// Asks for the laser on (mark) or off (jump) and drives the gate with its delays in gate mode.
+// Every call runs the full sequence, also when the state does not change.
+void Laser_switch(State& s, vbool on);
+// Fires intPulseCount pulses on the gate bit, each at least one laser period after the last.
+void Pulse_train(State& s);
+// Laser type 3 only: drives the laser enable line (output 4).
+void Laser_enable(State& s, vbool on);
+// Drives output 15.
+void Out15_set(State& s, vbool on);
+// Wakes or puts the laser to sleep on the standby line; nothing when already there or when the
+// wake delay is 0.
+void Laser_standby(State& s, vbool wake);
+
+// Drives the gate bit to its open or closed level and keeps the record the fault boundary needs
+// to close it again.
+void Gate_write(State& s, bool open);
+
+}  // namespace korvex
