@@ -11,6 +11,7 @@
 #include "state/device_state.hpp"
 #include "state/hardware_record.hpp"
 #include "state/scan_state.hpp"
+#include "state/cell_record.hpp"
 #include "state/table.hpp"
 
 namespace korvex {
@@ -34,6 +35,7 @@ struct CardGroup {
     int32_t lngDaValue0 = 0;
     int32_t lngDaValue1 = 0;
     uint8_t page_selected = 0xFF;
+    double dblDriftT0 = 0.0;  // us, reference time of the drift term in D/A mode 2 (set by marking_start)
 };
 
 // Calibration grid: one X and one Y offset per 128 x 128-step cell of a 512 x 512 raster over the
@@ -56,6 +58,7 @@ struct State {
     MarkingGroup para;
     DeviceGroup device;
     ScanGroup scan;
+    TemplateGroup tmpl;
 };
 
 // The calling thread's state; allocated on first use (by the first object created on the thread).
