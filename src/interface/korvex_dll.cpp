@@ -6,6 +6,7 @@
 #include "device/device_init.hpp"
 #include "device/marking_params.hpp"
 #include "interface/fault_boundary.hpp"
+#include "scan/direct_marking.hpp"
 
 using korvex::State;
 
@@ -49,8 +50,11 @@ int16_t korvex_dll::Marking_init_pci(int16_t out_data0, int16_t out_data1, int16
     });
 }
 
-int16_t korvex_dll::Marking_data(std::vector<double>&) {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_data"); });
+int16_t korvex_dll::Marking_data(std::vector<double>& md) {
+    return korvex::run_member([&](State& s) -> int16_t {
+        if (s.device.intCardMode == 1) korvex::member_not_available("Marking_data in stand-alone mode");
+        return korvex::Marking_data_direct(s, md);
+    });
 }
 
 int16_t korvex_dll::Marking_end(int32_t, int32_t, int32_t, int32_t, int32_t, std::vector<double>&) {
