@@ -33,7 +33,8 @@ Answer ScriptedUi::message_box(const std::string& text, const std::string& title
 
 bool ScriptedUi::key_held(Key key) {
     if (on_poll_) on_poll_();
-    return key == Key::shift ? shift_ : space_;
+    if (key == Key::shift) return shift_ || (shift_source_ && shift_source_->load(std::memory_order_relaxed));
+    return space_;
 }
 
 }  // namespace korvex

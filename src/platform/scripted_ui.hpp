@@ -2,6 +2,7 @@
 // held or released on command, and every message box is recorded (and traced) with its answer.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <string>
@@ -34,6 +35,9 @@ public:
     // With nothing queued a box is answered OK, and No when it asks Yes/No.
     void queue_answer(Answer a) { answers_.push_back(a); }
     void set_key(Key key, bool held) { (key == Key::shift ? shift_ : space_) = held; }
+    // A switch outside the script that also holds Shift while it is set (the korvex tool's SIGINT
+    // flag); nullptr disconnects it.
+    void set_shift_source(const std::atomic<bool>* held) { shift_source_ = held; }
     // Called on every key poll and message turn, so scheduled events can happen mid-call.
     void set_poll_hook(std::function<void()> hook) { on_poll_ = std::move(hook); }
     void set_trace(Trace* trace) { trace_ = trace; }
@@ -46,6 +50,7 @@ private:
     std::deque<Answer> answers_;
     std::vector<Shown> shown_;
     std::function<void()> on_poll_;
+    const std::atomic<bool>* shift_source_ = nullptr;
     bool shift_ = false;
     bool space_ = false;
     int message_turns_ = 0;
