@@ -159,3 +159,40 @@ TEST_F(LaserProgramTest, AValueThatDoesNotFitNeverLeavesAHalfWrittenPair) {
     EXPECT_EQ(since().back(), "card page FF");
     EXPECT_EQ(machine.card().page(), 0xFF);
 }
+
+TEST_F(LaserProgramTest, DefaultsFillTheNumberedFieldsAndLeaveTheUnsetOnesAlone) {
+    State& s = state();
+    s.hw.intLaserType = 5;
+    s.hw.unused38 = 9;
+    s.hw.intGateBit = 2;
+    s.hw.blnGateLevel = kFalse;
+    Hardware_defaults(s, kHardwareDefaults);
+    EXPECT_EQ(s.hw.intLaserType, 5);  // no default: device initialization sets it
+    EXPECT_EQ(s.hw.unused38, 9);
+    EXPECT_EQ(s.hw.intGateBit, 7);
+    EXPECT_EQ(s.hw.blnGateLevel, kTrue);
+    EXPECT_EQ(s.hw.dblAxisStepsPerRev, 2000.0);
+    EXPECT_EQ(s.hw.unused73, 1);
+    Hardware_defaults(s, 5);  // any other mode does nothing
+    EXPECT_EQ(s.hw.intLaserType, 5);
+
+    // A template loader reaches the fields by number, with their own types.
+    EXPECT_STREQ(hardware_field(65).name, "intGateBit");
+    EXPECT_EQ(hardware_field(44).type, HardwareFieldType::dbl);
+    hardware_field_store(s.hw, hardware_field(29), 1);  // a stored 1 reads back as True (-1)
+    EXPECT_EQ(s.hw.blnGateLevel, kTrue);
+    hardware_field_store(s.hw, hardware_field(40), 333.5);
+    EXPECT_EQ(s.hw.sngStepsPerMm, 333.5f);
+    hardware_field_store(s.hw, hardware_field(13), 2.5);  // half to even
+    EXPECT_EQ(s.hw.unused13, 2);
+    EXPECT_THROW(hardware_field_store(s.hw, hardware_field(61), 40000), Fault);  // not 16 bits
+    EXPECT_THROW(hardware_field(0), Fault);
+    EXPECT_THROW(hardware_field(74), Fault);
+
+    // Direction table, turn 1: X positive moves channel 1 up, Y positive channel 0 down.
+    EXPECT_EQ(s.scan.varDirTable.at(12), 1);
+    EXPECT_EQ(s.scan.varDirTable.at(13), 1);
+    EXPECT_EQ(s.scan.varDirTable.at(18), 0);
+    EXPECT_EQ(s.scan.varDirTable.at(19), -1);
+    EXPECT_EQ(s.scan.varDirTable.at(47), 8);
+}
