@@ -8,6 +8,7 @@
 #include "korvex/clock.hpp"
 #include "korvex/host_ui.hpp"
 #include "korvex/io_card.hpp"
+#include "korvex/serial_port.hpp"
 #include "korvex/text_path.hpp"
 
 namespace korvex {
@@ -18,6 +19,9 @@ struct Platform {
     HostUi* ui = nullptr;
     // Outline-font renderer; none by default (outline text then has no surface to draw on).
     TextPath* text_path = nullptr;
+    // The four serial controls of the stand-alone link; by default real lines (KORVEX_COM<n> or
+    // /dev/ttyS<n-1> for port number n).
+    SerialPort* serial[4] = {nullptr, nullptr, nullptr, nullptr};
     // Folder holding grid files and font/; empty: KORVEX_HOME, else the folder of the library file.
     std::string library_folder;
 };

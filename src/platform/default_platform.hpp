@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/console_ui.hpp"
+#include "platform/posix_serial_port.hpp"
 #include "platform/simulated_card.hpp"
 #include "platform/virtual_clock.hpp"
 
@@ -16,11 +17,13 @@ public:
     SimulatedCard& card() { return card_; }
     VirtualClock& clock() { return clock_; }
     ConsoleUi& ui() { return ui_; }
+    PosixSerialPort& serial(int index) { return serial_[index & 3]; }
 
 private:
     VirtualClock clock_;
     SimulatedCard card_;
     ConsoleUi ui_;
+    PosixSerialPort serial_[4] = {PosixSerialPort{0}, PosixSerialPort{1}, PosixSerialPort{2}, PosixSerialPort{3}};
 };
 
 // The calling thread's default backends.

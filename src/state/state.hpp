@@ -10,6 +10,7 @@
 #include "korvex/platform.hpp"
 #include "state/device_state.hpp"
 #include "state/hardware_record.hpp"
+#include "state/link_state.hpp"
 #include "state/scan_state.hpp"
 #include "state/cell_record.hpp"
 #include "state/table.hpp"
@@ -57,6 +58,7 @@ struct State {
     SignalGroup sig;
     MarkingGroup para;
     DeviceGroup device;
+    LinkGroup link;
     ScanGroup scan;
     TemplateGroup tmpl;
 };
