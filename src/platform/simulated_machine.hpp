@@ -1,6 +1,7 @@
 // SimulatedMachine: the whole simulated world a host script or test runs against: the card on the
-// virtual (or real) clock, the scripted operator, the trace, and the events scripted to happen in
-// the middle of a call (an input changing at the N-th card read, a key pressed after N us, ...).
+// virtual (or real) clock, the machine behind it (laser, scanner, axis, and the marks they make),
+// the scripted operator, the trace, and the events scripted to happen in the middle of a call (an
+// input changing at the N-th card read or gate closing, a key pressed after N us, ...).
 // The library's machine code runs against it unchanged through the Platform interfaces.
 #pragma once
 
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "korvex/platform.hpp"
+#include "platform/emulated_controller_port.hpp"
+#include "platform/machine_model.hpp"
 #include "platform/monotonic_clock.hpp"
 #include "platform/scripted_ui.hpp"
 #include "platform/simulated_card.hpp"
@@ -46,19 +49,30 @@ public:
 
     SimulatedCard& card() { return card_; }
     ScriptedUi& ui() { return ui_; }
+    // The serial ports: what each port number is wired to (emulated controllers, devices).
+    SerialWorld& serial() { return serial_; }
     Trace& trace() { return trace_; }
     const Trace& trace() const { return trace_; }
     Clock& clock() { return *clock_; }
     VirtualClock* virtual_clock() { return options_.real_time ? nullptr : &virtual_clock_; }
     double now_us() { return static_cast<double>(clock_->counter()) * 1e6 / static_cast<double>(clock_->frequency()); }
 
+    // The machine behind the card: laser, scanner spot, rotary axis and the marks they made.
+    MachineModel& model() { return model_; }
+    const MachineModel& model() const { return model_; }
+    void set_wiring(const MachineWiring& wiring) { model_.set_wiring(wiring); }
     // The laser gate's wiring: which output bit opens it, at which level the laser emits.
     void set_gate_wiring(int bit, int emitting_level) {
-        gate_bit_ = bit;
-        gate_emitting_level_ = emitting_level;
+        MachineWiring w = model_.wiring();
+        w.gate_bit = bit;
+        w.gate_emitting_level = emitting_level;
+        model_.set_wiring(w);
     }
-    bool gate_emitting() const;
-    uint64_t gate_closings() const { return gate_closings_; }
+    bool gate_emitting() const { return model_.gate_emitting(); }
+    uint64_t gate_closings() const { return model_.gate_closings(); }
+    std::vector<Mark> marks() const { return model_.marks(); }
+    void write_marks(std::ostream& out, bool with_time = false) const { model_.write_marks(out, with_time); }
+    MarkSummary summary(double head_steps_per_mm) const { return model_.summary(head_steps_per_mm); }
     uint64_t card_reads() const { return reads_; }
 
     // Does the action now, or when the N-th event of its kind from now happens.
@@ -81,13 +95,11 @@ private:
     Clock* clock_;
     Trace trace_;
     SimulatedCard card_;
+    MachineModel model_;  // listens to the card before the scripted events do
     ScriptedUi ui_;
+    SerialWorld serial_;
     std::string library_folder_;
     std::vector<Pending> pending_;
-    int gate_bit_ = 7;
-    int gate_emitting_level_ = 0;
-    bool gate_was_emitting_ = false;
-    uint64_t gate_closings_ = 0;
     uint64_t reads_ = 0;
 };
 

@@ -1,0 +1,132 @@
+// Marks: what the simulated machine did with the light, as a short list of movements instead of
+// millions of D/A loads. Successive spot movements with the same laser state are merged into the
+// longest straight runs that stay within a tolerance (one D/A unit) of the chord between the run's
+// ends, so the library's stepped straight line comes out as one `line`. Also the `--marks` text
+// writer and the job summary (lengths, switchings, machine time).
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace korvex {
+
+struct Mark {
+    enum class Kind : uint8_t { line, jump, dot, axis };
+    Kind kind = Kind::line;
+    // line/jump: from (x0, y0) to (x1, y1); dot: at (x0, y0). Signed D/A units, channel 0 first.
+    int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    int32_t steps = 0;     // axis: signed step count (negative = reverse)
+    double t0_us = 0.0;    // machine time of the first load, the gate opening or the first step
+    double t1_us = 0.0;    // machine time of the last load, the gate closing or the last step
+
+    double on_us() const { return t1_us - t0_us; }  // a dot's light time
+    double length_da() const;                       // chord length of a line or jump
+};
+
+// Turns the machine's movements into merged marks as they happen. At most one mark is open (a run
+// of spot movements or of axis steps); every other kind of event closes it first, so marks stay in
+// time order. Memory grows only with the number of marks (and the few points of a run not yet
+// settled), amortised.
+class MarkRecorder {
+public:
+    explicit MarkRecorder(double tolerance_da = 1.0) { set_tolerance_da(tolerance_da); }
+
+    // Negative or NaN tolerances count as 0 (only exactly collinear movements merge).
+    void set_tolerance_da(double tolerance_da) { tolerance_da_ = tolerance_da > 0.0 ? tolerance_da : 0.0; }
+    double tolerance_da() const { return tolerance_da_; }
+
+    // The spot moved from (x0, y0) to (x1, y1) between t0 and t1, emitting or not.
+    void move(int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool emitting, double t0_us, double t1_us);
+    // The last move() turned out to continue to (x1, y1) at t1 (the second channel of the same
+    // point arrived): it is replaced by the one move to there. Only right after move(), with
+    // nothing else in between.
+    void amend_last_move(int32_t x1, int32_t y1, double t1_us);
+    // The light was on at (x, y) from t0 to t1 without the spot moving.
+    void dot(int32_t x, int32_t y, double t0_us, double t1_us);
+    // One step of the rotary axis (+1 forward, -1 reverse).
+    void axis_step(int direction, double t_us);
+    // Closes the open mark (the laser switched, or the job ended).
+    void close();
+
+    // Every mark so far in order, the still open one included as if it closed now.
+    template <class F>
+    void for_each(F&& f) const {
+        for (const Mark& m : closed_) f(m);
+        if (!open_.active) return;
+        MarkRecorder rest(tolerance_da_);
+        rest.open_ = open_;
+        rest.close();
+        for (const Mark& m : rest.closed_) f(m);
+    }
+    std::vector<Mark> all() const;
+    std::size_t closed_count() const { return closed_.size(); }
+    void clear();
+
+private:
+    // The end of one movement and its times.
+    struct Point {
+        int32_t x, y;
+        double t0_us, t1_us;
+    };
+    // The run being extended: its chord start is (mark.x0, mark.y0) and its last valid end
+    // (mark.x1, mark.y1). tail holds the points after that end which are not valid ends yet but may
+    // still be passed by a later one. cone_* is the range of chord directions (radians, relative
+    // to cone_ref) that keeps every point after the start within tolerance; max_dist is the
+    // farthest of them from the start.
+    struct Open {
+        bool active = false;
+        Mark mark;
+        bool cone_full = true;
+        double cone_ref = 0.0, cone_lo = 0.0, cone_hi = 0.0;
+        double max_dist = 0.0;
+        std::vector<Point> tail;
+    };
+    struct LastMove {
+        bool valid = false;
+        int32_t x0 = 0, y0 = 0;
+        bool emitting = false;
+        double t0_us = 0.0;
+        Open before;             // open run before the move was applied
+        std::size_t closed_size = 0;
+    };
+    void start_run(int32_t x0, int32_t y0, Mark::Kind kind, double t0_us);
+    bool try_add(const Point& p);
+    void feed();                // adds queue_ to the open run, splitting it where it must
+    void finish_open();         // closes the open run, settling its tail into runs of their own
+    void push(const Mark& m) { closed_.push_back(m); }
+
+    double tolerance_da_ = 1.0;
+    std::vector<Mark> closed_;
+    Open open_;
+    LastMove last_;
+    std::vector<Point> queue_, spare_;  // scratch of feed(), kept for their capacity
+};
+
+// One line of the `--marks` format: "line X0 Y0 X1 Y1", "jump ...", "dot X Y MICROSECONDS",
+// "axis STEPS"; with_time prefixes the mark's start time ("@12.5 ").
+std::string format_mark(const Mark& mark, bool with_time = false);
+void write_marks(std::ostream& out, const MarkRecorder& marks, bool with_time = false);
+
+// What a job did, in D/A units and, through the simulated head's scale, in millimetres.
+struct MarkSummary {
+    double marked_da = 0.0;        // total length of the lines
+    double jumped_da = 0.0;        // total length of the jumps
+    double marked_mm = 0.0;
+    double jumped_mm = 0.0;
+    uint64_t lines = 0, jumps = 0, dots = 0;
+    double dot_on_us = 0.0;        // light time of all dots
+    int64_t axis_steps = 0;        // steps made, both directions counted
+    uint64_t laser_switchings = 0; // gate openings plus closings
+    double machine_time_us = 0.0;
+};
+
+// Lengths and counts of the marks; head_steps_per_mm must be positive and finite (else a
+// division fault). Switchings and machine time are the machine's to fill in.
+MarkSummary summarize_marks(const MarkRecorder& marks, double head_steps_per_mm);
+// "marked 12.5 mm (3500 D/A), jumped ..., dots 3, axis 200 steps, laser switchings 20,
+// machine time 1234.5 us"
+std::string format_summary(const MarkSummary& summary);
+
+}  // namespace korvex
