@@ -86,6 +86,17 @@ TEST_F(MachineModelTest, LaserControllerDecodesItsRegisters) {
     EXPECT_EQ(model().laser_settings().output_level, 9);
     EXPECT_EQ(model().laser_settings().output_latches, 2u);
     EXPECT_EQ(model().gate_openings(), 0u);  // none of this opened the gate
+
+    // Enable and standby share output bit 4: low enables the laser and wakes it.
+    EXPECT_TRUE(model().laser_enabled());
+    EXPECT_FALSE(model().laser_sleeping());
+    out0(0x90);
+    EXPECT_FALSE(model().laser_enabled());
+    EXPECT_TRUE(model().laser_sleeping());
+    out1(0x80);
+    EXPECT_FALSE(model().out15_active());
+    out1(0x00);
+    EXPECT_TRUE(model().out15_active());
 }
 
 TEST_F(MachineModelTest, GateOpeningAndClosingInPlaceIsADotWithItsLightTime) {
