@@ -3,6 +3,8 @@
 // closed before anything else moves, and the laser is programmed last with the start values.
 #include "device/device_init.hpp"
 
+#include <string>
+
 #include "device/card_access.hpp"
 #include "device/card_registers.hpp"
 #include "device/hardware_table.hpp"

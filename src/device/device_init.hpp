@@ -14,7 +14,8 @@ inline constexpr const char* kCardOpenFailedText = "IO port don't use,reset comp
 inline constexpr const char* kNoCalibrationText = "无校准数据，标记将会不准确";
 
 // The public member's operation; returns 0. card = 1 selects the stand-alone controllers, which
-// this build does not carry yet (an unavailable fault after the mode has been recorded).
+// this build does not carry yet (an unavailable fault after the mode has been recorded). lnghead is
+// not used; rs_n (the serial port list) only matters in stand-alone mode.
 int16_t Marking_init_pci(State& s, int16_t out_data0, int16_t out_data1, int16_t card, int16_t LaserType,
                          int16_t lnghead, const std::vector<uint8_t>& rs_n, int16_t laser_sw);
 
