@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "member_table.hpp"
+#include "platform/emulated_controller.hpp"
 
 namespace korvex::script {
 
@@ -244,7 +245,27 @@ Statement parse_directive(LineParser& p, const std::string& name, int line) {
     } else if (name == "folder") {
         st.text = p.word("a folder path");
     } else if (name == "controller") {
-        p.fail("@controller is not available in this build yet");
+        // @controller PORT emulator [OPTION[=VALUE] ...]  or  @controller PORT DEVICE
+        st.count = static_cast<uint64_t>(p.integer(1, 32767, "a port number 1-32767"));
+        const std::string what = p.word("emulator or a device path");
+        if (what == "emulator") {
+            std::vector<std::string> words;
+            while (!p.done()) {
+                std::string w = p.word("a controller option");
+                if (!p.done() && p.peek().kind == Token::Kind::equals) {
+                    p.next("=");
+                    w += "=" + p.next("an option value").text;
+                }
+                words.push_back(w);
+            }
+            ControllerOptions options;
+            std::string error;
+            if (!parse_controller_options(words, options, error)) p.fail(error);
+            st.text = "emulator";
+            for (const std::string& w : words) st.text += " " + w;
+        } else {
+            st.text = "device " + what;
+        }
     } else {
         p.fail("unknown directive '@" + name + "'");
     }

@@ -6,6 +6,29 @@
 
 namespace korvex::script {
 
+namespace {
+
+// "emulator OPTION ..." or "device PATH", as the parser left it.
+void attach_controller(SerialWorld& serial, int16_t port, const std::string& text) {
+    if (text.rfind("device ", 0) == 0) {
+        serial.attach_device(port, text.substr(7));
+        return;
+    }
+    std::vector<std::string> words;
+    std::size_t at = text.find(' ');
+    while (at != std::string::npos) {
+        const std::size_t next = text.find(' ', at + 1);
+        words.push_back(text.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1));
+        at = next;
+    }
+    ControllerOptions options;
+    std::string error;
+    parse_controller_options(words, options, error);  // checked by the parser
+    serial.attach_emulator(port, options);
+}
+
+}  // namespace
+
 ScriptRunner::ScriptRunner(SimulatedMachine& machine) : machine_(machine) {
     set_platform(machine_.platform());
     objects_.push_back(std::make_unique<korvex_dll>());
@@ -65,6 +88,7 @@ void ScriptRunner::run_one(const Statement& st) {
             else if (st.directive == "input" || st.directive == "key") machine_.apply(st.action);
             else if (st.directive == "at") machine_.schedule(st.event, st.count, st.action);
             else if (st.directive == "answer") machine_.ui().queue_answer(st.answer);
+            else if (st.directive == "controller") attach_controller(machine_.serial(), static_cast<int16_t>(st.count), st.text);
             else if (st.directive == "folder") {
                 machine_.set_library_folder(st.text);
                 set_platform(machine_.platform());

@@ -199,7 +199,7 @@ bool File_send(State& s, const std::string& name, int32_t n, Table<int32_t, 4>& 
 int16_t Marking_end(State& s, int32_t& File_no_begin, int32_t fileno, int32_t fileAll, int32_t MarkM, int32_t m_sel,
                     int32_t m_head, std::vector<double>& md) {
     LinkGroup& l = s.link;
-    if (s.device.intCardMode != kStandAloneMode) {
+    if (s.device.intCardMode != kStandAloneCardMode) {
         DA_zero(s);
         Positions_reset(s);
         return 0;

@@ -12,7 +12,7 @@
 
 namespace korvex {
 
-inline constexpr int16_t kStandAloneMode = 1;
+inline constexpr int16_t kStandAloneCardMode = 1;
 inline constexpr const char* kLinkLineSettings = "115200,n,8,1";
 
 // Texts of the link's message boxes.
