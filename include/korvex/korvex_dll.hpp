@@ -3,7 +3,9 @@
 // anything that goes wrong inside a member reaches the host as a thrown korvex::Fault.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,8 @@ namespace korvex {
 struct Empty {
     bool operator==(const Empty&) const = default;
 };
+
+class CellFlagConst;  // the cell kind names of the template cells
 
 }  // namespace korvex
 
@@ -60,6 +64,8 @@ private:
     int32_t file_no_begin_ = 0;
     int16_t marking_flag_ = 0;  // 16-bit Boolean
     int32_t debug_serial_ = 0;
-    std::string template_file_name_;
+    std::string template_file_name_;                           // e_setPrintInfo's template, without extension
+    std::shared_ptr<const korvex::CellFlagConst> cell_flags_;  // created by the first e_setPrintInfo
+    std::array<int32_t, 5> category_counters_{};               // print set-up: next slot of each category
     std::vector<uint8_t> port_list_ = std::vector<uint8_t>(4, 0);  // passed as rs_n by e_Initlize
 };

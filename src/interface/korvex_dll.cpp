@@ -7,6 +7,8 @@
 #include "device/marking_params.hpp"
 #include "interface/fault_boundary.hpp"
 #include "scan/direct_marking.hpp"
+#include "template/cells.hpp"
+#include "template/print_setup.hpp"
 
 using korvex::State;
 
@@ -35,8 +37,12 @@ int16_t korvex_dll::e_Initlize() {
     return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("e_Initlize"); });
 }
 
-korvex::Empty korvex_dll::e_setPrintInfo(const std::string&) {
-    return korvex::run_member([&](State&) -> korvex::Empty { korvex::member_not_available("e_setPrintInfo"); });
+korvex::Empty korvex_dll::e_setPrintInfo(const std::string& strTempletFileName) {
+    return korvex::run_member([&](State& s) {
+        if (!cell_flags_) cell_flags_ = std::make_shared<const korvex::CellFlagConst>();
+        korvex::Print_info_set(s, strTempletFileName, template_file_name_, category_counters_);
+        return korvex::Empty{};
+    });
 }
 
 int16_t korvex_dll::usb_laser_open(float, float, int16_t) {

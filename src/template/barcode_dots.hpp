@@ -1,0 +1,24 @@
+// Bar-code dot matrices: a bar-code cell is marked as a square code of 16 x 16 modules from the
+// 32-byte bitmap the host rendered for the tag: three nested border rectangles around the code
+// area, then every dark module filled with concentric squares of laser lines.
+#pragma once
+
+#include <cstdint>
+
+#include "state/state.hpp"
+
+namespace korvex {
+
+inline constexpr int kCodeModules = 16;     // modules per row and column
+inline constexpr int kCodeBitmapBytes = 32; // bytes of a code bitmap that are used
+
+// True when module (row, col) of bitmap entry `entry` is dark: row r in bytes 2r and 2r + 1, most
+// significant bit first, row 0 at the top, column 0 at the left.
+bool Module_dark(const State& s, int32_t entry, int row, int col);
+
+// Marks bar-code slot g (1-100) of category 0 from tagBitmap entry g - 1: code area from
+// catValues (lower-left X0, Y0, width W, height H), line spacing curCell.FillSpace. The cell's pen
+// must be selected. A FillSpace of 0 with a dark module is a division fault (the gate is closed).
+void Bitmap_dots(State& s, int32_t g);
+
+}  // namespace korvex
