@@ -8,6 +8,7 @@
 
 #include "host_script.hpp"
 #include "host_script_runner.hpp"
+#include "template_show.hpp"
 
 namespace {
 
@@ -63,7 +64,14 @@ int main(int argc, char** argv) {
     run->add_flag("--real-time", real_time, "pace with the monotonic clock instead of the virtual one");
     run->add_option("--clock-hz", clock_hz, "virtual counter frequency in ticks per second")->check(CLI::PositiveNumber);
 
+    auto* tmpl = app.add_subcommand("template", "Look at ear-tag marking templates");
+    tmpl->require_subcommand(1);
+    auto* tmpl_show = tmpl->add_subcommand("show", "Print a template's pens, hardware values, zones and cells");
+    std::string template_base;
+    tmpl_show->add_option("BASE", template_base, "template base path (BASE.mc1 and BASE.nam)")->required();
+
     CLI11_PARSE(app, argc, argv);
     if (*run) return run_script(script_path, trace_path, trace_time, real_time, clock_hz);
+    if (*tmpl_show) return korvex::tool::template_show(template_base, std::cout, std::cerr);
     return 0;
 }

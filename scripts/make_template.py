@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Writes the example ear-tag template pair (examples/eartag_template.mc1 and .nam).
+
+The template is our own: five pens in use, the hardware values of a 100 x 100 mm field at
+100 D/A steps per millimetre, one zone without correction, and five cells: a 16 x 16 bar-code
+cell, the two variable numbers of a tag (tags TAG28 and TAG29), a plot cell and a fixed text.
+The cell list is written in code page 936 with CR LF line ends, as the layout editor writes it.
+
+Usage: scripts/make_template.py [OUTPUT_BASE]   (default: examples/eartag_template)
+"""
+import sys
+
+MAGIC = "Tarvel Mark File Ver1.0"
+
+# The 30 values of a pen in file order.
+PEN_FILE_ORDER = [
+    "PenValue3", "PenPulseCount", "PenPulseStep", "PenOnDelay", "PenOffHold", "PenOffDelay",
+    "PenOnHold", "PenJumpDelayRate", "PenJumpDelay", "PenStepTime", "PenStepTimeMax", "PenValue29",
+    "PenAxisSettle", "PenValue2", "PenName", "PenLaserPower", "PenValue25", "PenLaserFreq",
+    "PenSettle", "PenJumpSpeed", "PenMarkSpeed", "PenMarkSpeed2", "PenAxisSpeed", "PenValue28",
+    "PenValue27", "PenPulseWidth", "PenPasses", "PenValue7", "PenValue8", "PenValue9",
+]
+
+BASE_PEN = {
+    "PenValue3": 0, "PenPulseCount": 1, "PenPulseStep": 1, "PenOnDelay": 100, "PenOffHold": 50,
+    "PenOffDelay": 150, "PenOnHold": 0, "PenJumpDelayRate": 0, "PenJumpDelay": 300,
+    "PenStepTime": 1, "PenStepTimeMax": 300, "PenValue29": 0, "PenAxisSettle": 10, "PenValue2": 0,
+    "PenLaserPower": 10, "PenValue25": 0, "PenLaserFreq": 20, "PenSettle": 1, "PenJumpSpeed": 2500,
+    "PenMarkSpeed": 800, "PenMarkSpeed2": 800, "PenAxisSpeed": 100, "PenValue28": 0,
+    "PenValue27": 0, "PenPulseWidth": 0, "PenPasses": 1, "PenValue7": 0, "PenValue8": 0,
+    "PenValue9": 0,
+}
+
+# The pens the cells use (pen 1 is also the one a template load selects).
+PENS = {
+    0: {"PenName": "default"},
+    1: {"PenName": "text"},
+    2: {"PenName": "code", "PenMarkSpeed": 400, "PenMarkSpeed2": 400, "PenLaserPower": 12,
+        "PenOnDelay": 80, "PenOffDelay": 120},
+    3: {"PenName": "numbers", "PenMarkSpeed": 600, "PenMarkSpeed2": 600, "PenPasses": 2},
+    4: {"PenName": "logo", "PenMarkSpeed": 1000, "PenMarkSpeed2": 1000, "PenLaserPower": 8,
+        "PenLaserFreq": 30},
+}
+
+# Section 3: the hardware fields by number, in file order, with the values of this machine.
+SECTION3 = [
+    (1, 0),        # lngFieldTurn
+    (2, 100),      # lngFieldSizeX, mm
+    (3, 100),      # lngFieldSizeY, mm
+    (4, 200), (7, 200), (5, 200), (6, 200), (13, 1000), (14, 0), (15, 0),
+    (16, 1.0),     # sngDaGain0
+    (17, 1.0),     # sngDaGain1
+    (18, 0), (19, 0), (20, 0), (21, "#FALSE#"), (22, 0),
+    (23, 10),      # lngDaMode
+    (24, 0),       # sngWakeDelay, us
+    (25, "#FALSE#"), (26, "#FALSE#"), (27, "#FALSE#"),
+    (28, "#FALSE#"),  # blnAxisDirLevel
+    (29, "#TRUE#"),   # blnGateLevel: the gate opens at 0
+    (30, 1.0), (31, 0), (32, 0),
+    (33, 0), (34, 0), (35, 0), (36, 0),  # sngDistortA-D
+    (37, 1),       # lngZoneCount (section 4 gives it again)
+    (38, 1),
+    (39, "#FALSE#"),  # blnDaSlow
+    (40, 100.0),   # sngStepsPerMm: a 10 um step
+    (41, 0.001), (42, 0.001), (43, 0.001),
+    (44, 2000.0),  # dblAxisStepsPerRev
+    (45, 0), (46, 0), (47, 0),
+    (48, 0),       # lngAxisRampSteps
+    (49, 0), (50, 0), (51, 0),
+    (52, 0),       # lngAxisStartPeriod, us
+    (53, 0), (54, 0), (55, 0), (56, 0), (57, 3), (58, 2), (59, 0), (60, 0),
+    (61, 1),       # intAxisStepBit
+    (62, 0),       # intAxisDirBit
+    (63, 12), (64, 5),
+    (65, 7),       # intGateBit
+    (66, 4),       # intStandbyBit
+    (67, 0),
+    (68, 4),       # intAxisLimitFwd
+    (69, 3),       # intAxisLimitRev
+    (70, 5), (71, 6), (72, 2), (73, 1),
+]
+# Section 8: intLaserType, sngLaserMaxFreq (kHz), sngLaserMaxPower, intPulseWidthUs, field 8.
+SECTION8 = [3, 50, 15, 8, 0]
+
+# One zone, no correction: columns 0-7 all 1.0 (written in the file order 0, 4, 1, 5, 2, 6, 3, 7).
+ZONES = [[1.0] * 8]
+
+DEFAULT_FONTS = ["special_DFS", "special_Romans", 3, 3, 0]
+PREVIEW_SCALE = 40
+
+
+def cell(flag, index, text, mode, width, height, fill_space, pen, tag, font_size=(3, 3, 0)):
+    """A descriptor line of 25 fields separated by single blanks."""
+    fw, fh, fs = font_size
+    fields = [flag, index, text, mode, width, height, 0, 0, 0, 0, fill_space, 0, 0, 0,
+              "special_DFS", "special_Romans", fw, fh, fs, 0, 0, pen, tag, 0, 0]
+    return " ".join(str(f) for f in fields)
+
+
+# (descriptor line, X, Y, width, height, angle); positions in mm from the field centre.
+CELLS = [
+    (cell("Barcode", 1, "code", 0, 8, 8, 0.1, 2, "BAR01"), -22, -4, 8, 8, 0),
+    (cell("Variable Text", 2, "982000123456789", 0, 30, 3, 0.05, 3, "TAG28", (2, 3, 0.2)), -10, 1, 30, 3, 0),
+    (cell("Variable Text", 3, "0000", 0, 12, 3, 0.05, 3, "TAG29", (2, 3, 0.2)), -10, -4, 12, 3, 0),
+    (cell("plt file", 4, "logo.plt", 0x10, 8, 8, 0.1, 4, "LOGO1"), 22, -4, 8, 8, 0),
+    (cell("TEXT", 5, "牧场", 0, 6, 3, 0.1, 1, "TXT01"), -10, 6, 6, 3, 0),
+]
+
+
+def value_text(v):
+    if isinstance(v, str):
+        return v if v.startswith("#") else '"' + v + '"'
+    if isinstance(v, float):
+        return repr(v)
+    return str(v)
+
+
+def mc1_text():
+    lines = [MAGIC]
+    for p in range(256):
+        pen = dict(BASE_PEN, PenName="pen %d" % p)
+        pen.update(PENS.get(p, {}))
+        lines.append(",".join(value_text(pen[name]) for name in PEN_FILE_ORDER))
+    lines.append(",".join(value_text(v) for _, v in SECTION3))
+    lines.append(str(len(ZONES)))
+    order = [0, 4, 1, 5, 2, 6, 3, 7]
+    for row in ZONES:
+        lines.append(",".join(value_text(row[c]) for c in order))
+    lines.append(",".join(value_text(v) for v in DEFAULT_FONTS))
+    lines.append(str(PREVIEW_SCALE))
+    lines.append(",".join(value_text(v) for v in SECTION8))
+    return "\r\n".join(lines) + "\r\n"
+
+
+def nam_text():
+    lines = [str(len(CELLS))]
+    for line, x, y, w, h, angle in CELLS:
+        lines += [line] + [str(v) for v in (x, y, w, h, angle)]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def main():
+    assert [n for n, _ in SECTION3] == [1, 2, 3, 4, 7, 5, 6] + list(range(13, 74))
+    base = sys.argv[1] if len(sys.argv) > 1 else "examples/eartag_template"
+    with open(base + ".mc1", "wb") as f:
+        f.write(mc1_text().encode("ascii"))
+    with open(base + ".nam", "wb") as f:
+        f.write(nam_text().encode("gbk"))
+
+
+if __name__ == "__main__":
+    main()

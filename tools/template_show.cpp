@@ -1,0 +1,248 @@
+// The template report. The template is loaded exactly as e_setPrintInfo loads it, into a state of
+// its own on a simulated card that starts from the hardware defaults, so the report shows what the
+// library will hold and nothing of the calling thread's machine is touched.
+#include "template_show.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "core/leading_number.hpp"
+#include "core/value_reader.hpp"
+#include "device/hardware_table.hpp"
+#include "device/timer.hpp"
+#include "platform/simulated_machine.hpp"
+#include "state/state.hpp"
+#include "template/cells.hpp"
+#include "template/pens.hpp"
+#include "template/print_setup.hpp"
+#include "template/template_file.hpp"
+
+namespace korvex::tool {
+
+namespace {
+
+std::string num(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
+}
+
+std::string mode_text(int32_t mode) {
+    static const std::pair<int32_t, const char*> kBits[] = {
+        {kCellModeArc, "arc"},           {kCellModeArcOrient, "arc-orientation"},
+        {kCellModeRotary, "rotary"},     {kCellModeRotaryPlace, "rotary-placed"},
+        {kCellModeFill, "fill"},         {kCellModeOutline1, "outline-0x20"},
+        {kCellModeOutline2, "outline-0x40"}, {kCellModeArcDirection, "arc-direction"},
+        {kCellModeVertical, "vertical"}};
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(mode));
+    std::string names;
+    for (const auto& [bit, name] : kBits)
+        if (mode & bit) names += (names.empty() ? "" : ", ") + std::string(name);
+    return names.empty() ? hex : std::string(hex) + " (" + names + ")";
+}
+
+const char* category_name(int k) {
+    switch (k) {
+        case kCategoryBarcode: return "bar-code cell";
+        case kCategoryNumber1: return "first-number cell";
+        case kCategoryNumber2: return "second-number cell";
+        case kCategoryText: return "text cell (never marked)";
+        case kCategoryPlot: return "plot cell";
+        default: return "";
+    }
+}
+
+// What the print pass does with the n-th cell of category k.
+std::string role(const CellRecord& c, int k, int n) {
+    switch (k) {
+        case kCategoryBarcode: return "bar-code cell " + std::to_string(n) + ", dot matrix from bitmap entry " + std::to_string(n - 1);
+        case kCategoryNumber1: return "first-number cell " + std::to_string(n) + ", text of strNumber1(" + std::to_string(n - 1) + ")";
+        case kCategoryNumber2: return "second-number cell " + std::to_string(n) + ", text of strNumber2(" + std::to_string(n - 1) + ")";
+        case kCategoryText: return "text cell " + std::to_string(n) + ", never marked";
+        case kCategoryPlot:
+            return c.Flag == CellFlagConst::BmpFlag() ? "plot list slot " + std::to_string(n) + ", bitmap file not marked"
+                                                      : "plot cell " + std::to_string(n) + ", marked from its plot file";
+        default:
+            return c.Flag == CellFlagConst::VariableTextFlag() ? "no category (tag number is neither 28 nor 29), not marked"
+                                                               : "no category, not marked";
+    }
+}
+
+void show_pens(const State& s, const std::set<int32_t>& pens, std::ostream& out) {
+    out << "pens in use: ";
+    bool first = true;
+    for (int32_t p : pens) {
+        out << (first ? "" : ", ") << p << (p == 1 ? " (selected when the template loads)" : "");
+        first = false;
+    }
+    out << "\n";
+    std::vector<int32_t> shown;
+    for (int32_t p : pens) {
+        if (p < 0 || p >= kPenTableSize) out << "  pen " << p << " does not exist: marking its cells faults\n";
+        else shown.push_back(p);
+    }
+    out << "  " << padded("field", 18) << padded("unit", 12);
+    for (int32_t p : shown) out << padded("pen " + std::to_string(p), 12);
+    out << "\n";
+    for (const PenField& f : kPenFields) {
+        out << "  " << padded(f.name, 18) << padded(f.unit, 12);
+        for (int32_t p : shown) out << padded(Pen_field_text(s.tmpl.penTable.at(p), f), 12);
+        out << "\n";
+    }
+}
+
+void show_hardware(const State& s, std::ostream& out) {
+    HardwareRecord defaults{};
+    for (const HardwareField& f : hardware_fields())
+        if (f.has_default) hardware_field_store(defaults, f, f.default_value);
+    out << "hardware values that differ from the defaults:\n";
+    int differing = 0;
+    for (const HardwareField& f : hardware_fields()) {
+        const double v = hardware_field_value(s.hw, f);
+        if (!f.has_default || v == hardware_field_value(defaults, f)) continue;
+        out << "  " << padded(std::to_string(f.number), 4) << padded(f.name, 20) << padded(num(v), 12)
+            << "default " << num(hardware_field_value(defaults, f)) << "\n";
+        ++differing;
+    }
+    if (differing == 0) out << "  none\n";
+    out << "hardware values without a default (the laser, field 38):\n";
+    for (const HardwareField& f : hardware_fields())
+        if (!f.has_default) out << "  " << padded(std::to_string(f.number), 4) << padded(f.name, 20) << num(hardware_field_value(s.hw, f)) << "\n";
+}
+
+void show_zones(const State& s, std::ostream& out) {
+    const int32_t count = s.hw.lngZoneCount;
+    out << "zone rows (lngZoneCount " << count << (count > kZoneRows ? ", only rows 0-300 are held" : "") << "), scale factors:\n";
+    static const char* kColumns[kZoneCols] = {"X>0 +y", "X<=0 +y", "X<=0 -y", "X>0 -y", "Y>0 +x", "Y>0 -x", "Y<=0 -x", "Y<=0 +x"};
+    out << "  row  ";
+    for (const char* c : kColumns) out << padded(c, 10);
+    out << "\n";
+    for (int32_t row = 0; row < count && row < kZoneRows; ++row) {
+        out << "  " << padded(std::to_string(row), 5);
+        for (int c = 0; c < kZoneCols; ++c) out << padded(num(s.scan.zoneTable.at(row, c)), 10);
+        out << "\n";
+    }
+}
+
+std::string font_text(const CellRecord& c) {
+    return "fonts " + c.FontWide.Name + " / " + c.FontNarrow.Name + ", " + num(c.FontWide.Width) + " x " +
+           num(c.FontWide.Height) + " mm, spacing " + num(c.FontWide.Space);
+}
+
+}  // namespace
+
+int template_show(const std::string& base_arg, std::ostream& out, std::ostream& err) {
+    std::string base = base_arg;
+    for (const char* ext : {".mc1", ".nam"})
+        if (base.size() > 4 && base.ends_with(ext)) base.resize(base.size() - 4);
+    const bool have_mc1 = std::filesystem::is_regular_file(base + ".mc1");
+    const bool have_nam = std::filesystem::is_regular_file(base + ".nam");
+    if (!have_mc1 && !have_nam) {
+        err << "korvex template show: no template at " << base << " (neither " << base << ".mc1 nor " << base << ".nam)\n";
+        return 1;
+    }
+
+    SimulatedMachine::Options options;
+    options.trace = false;
+    SimulatedMachine machine(options);
+    auto owned = std::make_unique<State>();
+    State& s = *owned;
+    s.platform = machine.platform();
+    s.clock.dblTicksPerUs = Timer_ticks_per_us(s);
+    Hardware_defaults(s, kHardwareDefaults);
+    Hardware_defaults(s, kHardwareDirectionTable);
+
+    bool magic = false;
+    if (have_mc1) {
+        try {
+            FileText file(base + ".mc1");
+            ValueReader in(file.view());
+            magic = in.read_string() == kTemplateMagic;
+        } catch (const Fault&) {
+        }
+    }
+    std::string base_stored;
+    std::array<int32_t, kCategories> counters{};
+    std::string setup_fault;
+    try {
+        // The base goes in with an extension of its own, so a dot in a folder name is not cut.
+        Print_info_set(s, base + ".mc1", base_stored, counters);
+    } catch (const Fault& f) {
+        setup_fault = f.what();
+    }
+
+    out << "template " << base << "\n";
+    out << "  " << base << ".mc1: "
+        << (!have_mc1 ? "missing: pens, hardware and zones below are the library's defaults"
+            : magic    ? "machine part read"
+                       : "not a template file (wrong first line): pens, hardware and zones are left as they were")
+        << "\n";
+    int32_t cells = 0;
+    try {
+        cells = to_i32(Leading_number(s.tmpl.namLines.at(0)));
+    } catch (const Fault&) {
+    }
+    out << "  " << base << ".nam: " << (have_nam ? std::to_string(cells) + " cells" : "missing: no cells") << "\n\n";
+
+    // Pens: pen 1 and every pen a cell names.
+    std::set<int32_t> pens = {1};
+    std::vector<std::string> cell_report;
+    std::map<int, int> seen;
+    for (int32_t i = 1; i <= cells && i <= kMaxCells; ++i) {
+        const std::string& line = s.tmpl.namLines.at(i);
+        try {
+            Cell_parse(s, line);
+        } catch (const Fault& f) {
+            cell_report.push_back("  " + padded(std::to_string(i), 4) + "cannot be read: " + f.what() + "\n");
+            continue;
+        }
+        const CellRecord& c = s.tmpl.curCell;
+        pens.insert(c.Pen);
+        const int k = Cell_category(c);
+        const int n = k >= 0 ? ++seen[k] : 0;
+        std::string r = "  " + padded(std::to_string(i), 4) + padded(c.Flag, 17) + padded("tag " + c.Tag, 12) + "-> " + role(c, k, n) + "\n";
+        r += "      text \"" + c.Text + "\", at (" + num(s.tmpl.namValues.at(i, kValueX)) + ", " + num(s.tmpl.namValues.at(i, kValueY)) +
+             ") mm, size " + num(s.tmpl.namValues.at(i, kValueWidth)) + " x " + num(s.tmpl.namValues.at(i, kValueHeight)) +
+             " mm, angle " + num(s.tmpl.namValues.at(i, kValueAngle)) + ", pen " + std::to_string(c.Pen) + ", mode " + mode_text(c.Mode) + "\n";
+        if (k == kCategoryBarcode) {
+            const double module_mm = s.tmpl.namValues.at(i, kValueWidth) / 16.0;
+            r += "      modules " + num(module_mm) + " x " + num(s.tmpl.namValues.at(i, kValueHeight) / 16.0) + " mm, fill space " + num(c.FillSpace) + " mm: ";
+            r += c.FillSpace > 0 ? std::to_string(static_cast<long long>(std::floor(module_mm / c.FillSpace / 2)) + 1) + " squares per dark module\n"
+                                 : "marking a dark module faults (division by zero)\n";
+        } else if (k == kCategoryNumber1 || k == kCategoryNumber2 || k == kCategoryText) {
+            r += "      " + font_text(c) + ", designed " + num(c.Width) + " x " + num(c.Height) + " mm\n";
+        }
+        cell_report.push_back(r);
+    }
+
+    show_pens(s, pens, out);
+    out << "\n";
+    show_hardware(s, out);
+    out << "\n";
+    show_zones(s, out);
+    out << "\ndefault fonts: wide " << s.tmpl.FontWideWork.Name << " " << num(s.tmpl.FontWideWork.Width) << " x "
+        << num(s.tmpl.FontWideWork.Height) << " mm spacing " << num(s.tmpl.FontWideWork.Space) << "; narrow "
+        << s.tmpl.FontNarrowWork.Name << "\n\n";
+    out << "cells:\n";
+    for (const std::string& r : cell_report) out << r;
+    out << "\nprint set-up: ";
+    if (!setup_fault.empty()) {
+        out << "e_setPrintInfo fails with this template (" << setup_fault << "); no category is marked\n";
+    } else {
+        for (int k = 0; k < kCategories; ++k)
+            out << (k ? ", " : "") << s.tmpl.catLines.at(k, 0) << " " << category_name(k);
+        out << "\n";
+    }
+    return 0;
+}
+
+}  // namespace korvex::tool
