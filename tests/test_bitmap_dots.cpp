@@ -1,0 +1,273 @@
+// Bar-code dot matrices checked through the simulated machine's marks: the three border
+// rectangles, the concentric squares of a dark module and their count by FillSpace, the module
+// order, the division fault of a zero FillSpace, and a real Data Matrix for a 15-digit animal
+// number that is marked from the example template and read back from a picture of the marks.
+#include "scan_fixture.hpp"
+
+#include <dmtx.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "interface/fault_boundary.hpp"
+#include "template/barcode_dots.hpp"
+#include "template/cells.hpp"
+#include "template/pens.hpp"
+
+using namespace korvex;
+
+namespace {
+
+struct Seg {
+    int x0, y0, x1, y1;
+    bool operator==(const Seg&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const Seg& s) { return o << "(" << s.x0 << "," << s.y0 << ")-(" << s.x1 << "," << s.y1 << ")"; }
+
+class BitmapDotsTest : public ScanTest {
+protected:
+    // Code area with its lower-left corner at (x0, y0), w x h mm, line spacing d, in slot 1.
+    void cell(float x0, float y0, float w, float h, float d) {
+        auto& v = state().tmpl.catValues.at(kCategoryBarcode);
+        v.at(1, kValueX) = x0;
+        v.at(1, kValueY) = y0;
+        v.at(1, kValueWidth) = w;
+        v.at(1, kValueHeight) = h;
+        state().tmpl.curCell.FillSpace = d;
+        machine.model().clear_marks();
+    }
+    void bitmap(std::initializer_list<std::pair<int, uint8_t>> bytes) {
+        for (int c = 0; c < 32; ++c) state().tmpl.tagBitmap.at(0, c) = 0;
+        for (auto [i, v] : bytes) state().tmpl.tagBitmap.at(0, i) = v;
+    }
+    std::vector<Seg> lines() const {
+        std::vector<Seg> out;
+        for (const Mark& m : machine.marks())
+            if (m.kind == Mark::Kind::line) out.push_back({m.x0, m.y0, m.x1, m.y1});
+        return out;
+    }
+};
+
+// The four sides of a closed path from (x, y) over (x + w, y), (x + w, y + h), (x, y + h).
+std::vector<Seg> square(int x, int y, int w, int h) {
+    return {{x, y, x + w, y}, {x + w, y, x + w, y + h}, {x + w, y + h, x, y + h}, {x, y + h, x, y}};
+}
+void append(std::vector<Seg>& to, const std::vector<Seg>& more) { to.insert(to.end(), more.begin(), more.end()); }
+
+// Border rectangles of a code area at (x, y) of w x h D/A units with spacing d.
+std::vector<Seg> border(int x, int y, int w, int h, int d) {
+    std::vector<Seg> out;
+    for (int k = 0; k < 3; ++k) append(out, square(x - k * d, y - k * d, w + 2 * k * d, h + 2 * k * d));
+    return out;
+}
+
+}  // namespace
+
+TEST_F(BitmapDotsTest, AnAllZeroBitmapMarksOnlyTheThreeBorderRectangles) {
+    cell(1, 2, 8, 8, 0.5f);
+    bitmap({});
+    const uint64_t openings = machine.model().gate_openings();
+    Bitmap_dots(state(), 1);
+    EXPECT_EQ(lines(), border(100, 200, 800, 800, 50));
+    EXPECT_EQ(machine.model().gate_openings() - openings, 3u);
+    EXPECT_FALSE(machine.gate_emitting());
+}
+
+TEST_F(BitmapDotsTest, TheTopLeftModuleIsFilledWithConcentricSquares) {
+    // 8 mm code, FillSpace 0.1 mm: modules of 0.5 mm, n = 2, squares of 0.5, 0.3 and 0.1 mm.
+    cell(1, 2, 8, 8, 0.1f);
+    bitmap({{0, 0x80}});
+    Bitmap_dots(state(), 1);
+    std::vector<Seg> want = border(100, 200, 800, 800, 10);
+    append(want, square(100, 950, 50, 50));
+    append(want, square(110, 960, 30, 30));
+    append(want, square(120, 970, 10, 10));
+    EXPECT_EQ(lines(), want);
+    EXPECT_EQ(state().scan.lngPosX, 120);  // ends at the last square's lower-left corner
+    EXPECT_EQ(state().scan.lngPosY, 970);
+}
+
+TEST_F(BitmapDotsTest, SquaresPerModuleFollowTheModuleWidthAndSpacing) {
+    // FillSpace above half a module: one square per dark module.
+    cell(0, 0, 8, 8, 0.3f);
+    bitmap({{0, 0x80}});
+    Bitmap_dots(state(), 1);
+    std::vector<Seg> want = border(0, 0, 800, 800, 30);
+    append(want, square(0, 750, 50, 50));
+    EXPECT_EQ(lines(), want);
+
+    // Modules that are not square: the count comes from the width alone (0.5 / 0.1 / 2 = 2.5 -> 3
+    // squares), and the inner ones turn over when the height runs out.
+    cell(0, 0, 8, 4, 0.1f);
+    bitmap({{0, 0x80}});
+    Bitmap_dots(state(), 1);
+    want = border(0, 0, 800, 400, 10);
+    append(want, square(0, 375, 50, 25));
+    append(want, square(10, 385, 30, 5));
+    append(want, square(20, 395, 10, -15));
+    EXPECT_EQ(lines(), want);
+
+    // Three dark modules at 0.1 mm: 3 squares each, in rows from the top, each row from the left:
+    // (row 0, column 0), (row 0, column 15), (row 15, column 15).
+    cell(0, 0, 8, 8, 0.1f);
+    bitmap({{31, 0x01}, {1, 0x01}, {0, 0x80}});
+    const uint64_t openings = machine.model().gate_openings();
+    Bitmap_dots(state(), 1);
+    const std::vector<Seg> got = lines();
+    ASSERT_EQ(got.size(), 12u + 3 * 3 * 4);
+    EXPECT_EQ(machine.model().gate_openings() - openings, 3u + 9u);
+    EXPECT_EQ(got[12], (Seg{0, 750, 50, 750}));
+    EXPECT_EQ(got[24], (Seg{750, 750, 800, 750}));
+    EXPECT_EQ(got[36], (Seg{750, 0, 800, 0}));
+}
+
+TEST_F(BitmapDotsTest, ZeroFillSpaceIsADivisionFaultWithTheGateClosed) {
+    cell(0, 0, 8, 8, 0.0f);
+    bitmap({{5, 0x10}});
+    try {
+        run_member([](State& s) {
+            Bitmap_dots(s, 1);
+            return 0;
+        });
+        FAIL() << "no fault";
+    } catch (const Fault& f) {
+        EXPECT_EQ(f.kind(), FaultKind::division);
+    }
+    EXPECT_FALSE(machine.gate_emitting());
+    EXPECT_EQ(lines().size(), 12u);  // the three (coinciding) rectangles were marked first
+    // A slot beyond the category is an index fault before anything moves; slot 0 has (unused)
+    // layout values but no bitmap entry, so it faults at its first module, after its border.
+    machine.model().clear_marks();
+    EXPECT_THROW(Bitmap_dots(state(), 101), Fault);
+    EXPECT_TRUE(machine.marks().empty());
+    state().tmpl.catValues.at(kCategoryBarcode).at(0, kValueWidth) = 8.0f;
+    state().tmpl.catValues.at(kCategoryBarcode).at(0, kValueHeight) = 8.0f;
+    state().tmpl.curCell.FillSpace = 0.1f;
+    EXPECT_THROW(Bitmap_dots(state(), 0), Fault);
+    EXPECT_EQ(lines().size(), 12u);
+    EXPECT_FALSE(machine.gate_emitting());
+}
+
+namespace {
+
+// A 14 x 14 Data Matrix of `text`, laid into a 16 x 16 module bitmap with a one-module quiet
+// zone, 32 bytes, row 0 at the top, most significant bit first.
+std::array<uint8_t, 32> data_matrix_bitmap(const std::string& text) {
+    std::array<uint8_t, 32> bytes{};
+    DmtxEncode* enc = dmtxEncodeCreate();
+    dmtxEncodeSetProp(enc, DmtxPropSizeRequest, DmtxSymbol14x14);
+    dmtxEncodeSetProp(enc, DmtxPropMarginSize, 0);
+    dmtxEncodeSetProp(enc, DmtxPropModuleSize, 1);
+    std::string data = text;
+    EXPECT_EQ(dmtxEncodeDataMatrix(enc, static_cast<int>(data.size()), reinterpret_cast<unsigned char*>(data.data())), DmtxPass);
+    const int size_idx = enc->region.sizeIdx;
+    EXPECT_EQ(dmtxGetSymbolAttribute(DmtxSymAttribSymbolRows, size_idx), 14);
+    for (int sym_row = 0; sym_row < 14; ++sym_row) {      // libdmtx counts symbol rows from the bottom
+        for (int sym_col = 0; sym_col < 14; ++sym_col) {
+            if (!(dmtxSymbolModuleStatus(enc->message, size_idx, sym_row, sym_col) & DmtxModuleOnRGB)) continue;
+            const int r = 14 - sym_row, c = sym_col + 1;   // bitmap row 0 is the top, row/column 0 the quiet zone
+            bytes[static_cast<std::size_t>(2 * r + c / 8)] |= static_cast<uint8_t>(0x80 >> (c % 8));
+        }
+    }
+    dmtxEncodeDestroy(&enc);
+    return bytes;
+}
+
+// A grey picture (255 white, 0 black), row 0 holding the lowest y (the machine's y is up).
+struct Picture {
+    int width, height;
+    double x0, y0, units_per_px;  // D/A units
+    std::vector<unsigned char> px;
+    Picture(double x_min, double y_min, double x_max, double y_max, double units)
+        : width(static_cast<int>(std::ceil((x_max - x_min) / units))), height(static_cast<int>(std::ceil((y_max - y_min) / units))),
+          x0(x_min), y0(y_min), units_per_px(units), px(static_cast<std::size_t>(width * height), 255) {}
+    // A laser line of the given width (D/A units) from (ax, ay) to (bx, by), round ends.
+    void stroke(double ax, double ay, double bx, double by, double width_units) {
+        const double r = width_units / 2;
+        const int i0 = std::max(0, static_cast<int>((std::min(ax, bx) - r - x0) / units_per_px));
+        const int i1 = std::min(width - 1, static_cast<int>((std::max(ax, bx) + r - x0) / units_per_px) + 1);
+        const int j0 = std::max(0, static_cast<int>((std::min(ay, by) - r - y0) / units_per_px));
+        const int j1 = std::min(height - 1, static_cast<int>((std::max(ay, by) + r - y0) / units_per_px) + 1);
+        const double dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
+        for (int j = j0; j <= j1; ++j) {
+            for (int i = i0; i <= i1; ++i) {
+                const double px_x = x0 + (i + 0.5) * units_per_px, px_y = y0 + (j + 0.5) * units_per_px;
+                double t = len2 > 0 ? ((px_x - ax) * dx + (px_y - ay) * dy) / len2 : 0;
+                t = std::clamp(t, 0.0, 1.0);
+                const double ex = ax + t * dx - px_x, ey = ay + t * dy - px_y;
+                if (ex * ex + ey * ey <= r * r) px[static_cast<std::size_t>(j * width + i)] = 0;
+            }
+        }
+    }
+};
+
+std::string decode(const Picture& p) {
+    // libdmtx takes the first row of its buffer as the top of the picture.
+    std::vector<unsigned char> top_down(p.px.size());
+    for (int j = 0; j < p.height; ++j)
+        std::copy_n(p.px.begin() + static_cast<std::ptrdiff_t>(j) * p.width, p.width,
+                    top_down.begin() + static_cast<std::ptrdiff_t>(p.height - 1 - j) * p.width);
+    DmtxImage* img = dmtxImageCreate(top_down.data(), p.width, p.height, DmtxPack8bppK);
+    DmtxDecode* dec = dmtxDecodeCreate(img, 1);
+    DmtxTime timeout = dmtxTimeAdd(dmtxTimeNow(), 20000);
+    std::string text;
+    if (DmtxRegion* reg = dmtxRegionFindNext(dec, &timeout)) {
+        if (DmtxMessage* msg = dmtxDecodeMatrixRegion(dec, reg, DmtxUndefined)) {
+            text.assign(reinterpret_cast<const char*>(msg->output), msg->outputIdx);
+            dmtxMessageDestroy(&msg);
+        }
+        dmtxRegionDestroy(&reg);
+    }
+    dmtxDecodeDestroy(&dec);
+    dmtxImageDestroy(&img);
+    return text;
+}
+
+}  // namespace
+
+TEST_F(BitmapDotsTest, ADataMatrixMarkedFromTheExampleTemplateReadsBackItsNumber) {
+    const std::string number = "982000123456789";
+    const std::array<uint8_t, 32> code = data_matrix_bitmap(number);
+
+    // The bitmap itself, drawn module by module, is a readable code (the laying is right).
+    {
+        Picture blocks(-2, -2, 18, 18, 0.1);
+        for (int r = 0; r < 16; ++r)
+            for (int c = 0; c < 16; ++c)
+                if (code[static_cast<std::size_t>(2 * r + c / 8)] & (0x80 >> (c % 8)))
+                    for (double y = 15 - r; y < 16 - r; y += 0.05) blocks.stroke(c, y + 0.025, c + 1, y + 0.025, 0.06);
+        ASSERT_EQ(decode(blocks), number);
+    }
+
+    // The host chooses the template, the print pass parses bar-code cell 1, selects its pen and
+    // marks it from bitmap entry 0.
+    host.e_setPrintInfo(std::string(KORVEX_SOURCE_DIR) + "/examples/eartag_template.mc1");
+    State& s = state();
+    ASSERT_EQ(s.tmpl.catLines.at(kCategoryBarcode, 0), "1");
+    Cell_parse(s, s.tmpl.catLines.at(kCategoryBarcode, 1));
+    Pen_select(s, s.tmpl.curCell.Pen);
+    ASSERT_EQ(s.para.lngCurPen, 2);
+    for (std::size_t i = 0; i < code.size(); ++i) s.tmpl.tagBitmap.at(0, static_cast<int64_t>(i)) = code[i];
+    machine.model().clear_marks();
+    Bitmap_dots(s, 1);
+    EXPECT_FALSE(machine.gate_emitting());
+
+    // Draw the marks with a spot as wide as FillSpace and read the picture.
+    const double steps_per_mm = s.hw.sngStepsPerMm;
+    const double spot = s.tmpl.curCell.FillSpace * steps_per_mm;
+    const auto& v = s.tmpl.catValues.at(kCategoryBarcode);
+    const double x0 = v.at(1, kValueX) * steps_per_mm, y0 = v.at(1, kValueY) * steps_per_mm;
+    const double w = v.at(1, kValueWidth) * steps_per_mm, h = v.at(1, kValueHeight) * steps_per_mm;
+    Picture picture(x0 - 0.25 * w, y0 - 0.25 * h, x0 + 1.25 * w, y0 + 1.25 * h, 2.0);
+    std::size_t strokes = 0;
+    for (const Mark& m : machine.marks()) {
+        if (m.kind == Mark::Kind::line) {
+            picture.stroke(m.x0, m.y0, m.x1, m.y1, spot);
+            ++strokes;
+        }
+    }
+    int dark = 0;
+    for (uint8_t byte : code) dark += std::popcount(byte);
+    EXPECT_EQ(strokes, 12u + static_cast<std::size_t>(dark) * 3 * 4);  // 3 squares per module at 0.1 mm
+    EXPECT_EQ(decode(picture), number);
+}

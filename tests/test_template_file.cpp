@@ -1,0 +1,302 @@
+// Template files: every .mc1 section lands in its field (pen field order, hardware fields by number,
+// zone column order, fonts, preview scale), damaged files end in the partial state step by step and
+// never fault, zone counts of 0 and above 301, Boolean spellings, and pen selection.
+#include "template_files.hpp"
+
+#include "device/timer.hpp"
+#include "template/pens.hpp"
+#include "template/template_file.hpp"
+
+using namespace korvex;
+using namespace tmpl_test;
+
+namespace {
+
+class TemplateFileTest : public TemplateTest {
+protected:
+    void bring_up() {
+        host.Marking_init_pci(128, 0, 0, 1, 0, {0, 0, 0, 0}, 1);
+        host.Marking_para(1000, 3000, 0, 0, 0, 0, 10.0, 50, 20, 100, 0);
+    }
+    korvex_dll host;
+};
+
+double pen_value(const PenRecord& pen, const PenField& f) {
+    return std::visit([&](auto m) -> double {
+        if constexpr (std::is_same_v<decltype(m), std::string PenRecord::*>) return -1;
+        else return static_cast<double>(pen.*m);
+    }, f.member);
+}
+
+std::array<std::string, 8> zone_row(int base) {
+    std::array<std::string, 8> r;
+    for (int i = 0; i < 8; ++i) r[i] = std::to_string(base + i + 1);
+    return r;
+}
+
+}  // namespace
+
+TEST_F(TemplateFileTest, EverySectionLandsInItsField) {
+    bring_up();
+    Mc1Text m = distinct_mc1();
+    m.zone_count = "2";
+    m.zones = {zone_row(10), zone_row(20)};
+    const std::string base = write_template("t", m, nam_text({{cell_line("TEXT", "TXT01"), {"1.5", "-2", "8", "4", "90"}}}));
+    State& s = state();
+    s.scan.zoneTable.at(2, 0) = 7.0f;  // a row beyond the count keeps its value
+    Template_load(s, base);
+
+    // Pens: the value at file position j of pen p is p * 100 + j, whatever the record order.
+    for (int p : {0, 1, 17, 255}) {
+        const PenRecord& pen = s.tmpl.penTable.at(p);
+        EXPECT_EQ(pen.PenName, "pen" + std::to_string(p));
+        for (const PenField& f : kPenFields) {
+            if (f.file_position == 15) continue;
+            const double want = f.file_position == 26 ? 0 : p * 100 + f.file_position;
+            EXPECT_EQ(pen_value(pen, f), want) << "pen " << p << " " << f.name;
+        }
+    }
+    EXPECT_EQ(s.tmpl.penTable.at(0).PenValue3, 1);          // position 1
+    EXPECT_EQ(s.tmpl.penTable.at(0).PenPasses, 27);         // position 27
+    EXPECT_EQ(s.tmpl.penTable.at(256).PenMarkSpeed, 0.0f);  // not in the file
+
+    // Hardware record: sections 3 and 8 by field number.
+    for (int number = 1; number <= kHardwareFieldCount; ++number) {
+        const double want = number == 8 ? 0.5 : number == 9 ? 3 : number == 10 ? 15 : number == 11 ? 50
+                          : number == 12 ? 8 : number == 37 ? 2 : distinct_hw_value(number);
+        const double got = hardware_field_value(s.hw, hardware_field(number));
+        EXPECT_FLOAT_EQ(got, want) << "field " << number << " " << hardware_field(number).name;
+    }
+
+    // Zone rows: the eight values go to columns 0, 4, 1, 5, 2, 6, 3, 7.
+    const int columns[8] = {0, 4, 1, 5, 2, 6, 3, 7};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(s.scan.zoneTable.at(0, columns[i]), 11 + i);
+        EXPECT_EQ(s.scan.zoneTable.at(1, columns[i]), 21 + i);
+    }
+    EXPECT_EQ(s.scan.zoneTable.at(2, 0), 7.0f);
+
+    // Default fonts: names, then the wide font's height, width and spacing.
+    EXPECT_EQ(s.tmpl.FontWideWork.Name, "wide");
+    EXPECT_EQ(s.tmpl.FontNarrowWork.Name, "narrow");
+    EXPECT_EQ(s.tmpl.FontWideWork.Height, 4.5f);
+    EXPECT_EQ(s.tmpl.FontWideWork.Width, 3.5f);
+    EXPECT_EQ(s.tmpl.FontWideWork.Space, 0.25f);
+    EXPECT_EQ(s.tmpl.FontNarrowWork.Height, 0.0f);
+    EXPECT_EQ(s.tmpl.lngPreviewScale, 100);
+
+    // Pen 1 is selected afresh (Marking_para had made 1 current already).
+    EXPECT_EQ(s.para.lngCurPen, 1);
+    EXPECT_EQ(s.para.sngMarkSpeed, 121.0f);
+    EXPECT_EQ(s.para.sngJumpSpeed, 120.0f);
+    EXPECT_EQ(s.para.lngOnDelay, 104);
+    EXPECT_EQ(s.para.lngOffHold, 105);
+    EXPECT_EQ(s.para.intPulseCount, 102);
+    EXPECT_EQ(s.para.lngPasses, 127);
+    EXPECT_EQ(s.para.sngLaserPower, 15.0f);  // 116, clamped to the template's maximum power
+    EXPECT_EQ(s.tmpl.curPen.PenValue9, 130.0f);
+
+    // The cell list.
+    EXPECT_EQ(s.tmpl.namLines.at(0), "1");
+    EXPECT_EQ(s.tmpl.namLines.at(1), cell_line("TEXT", "TXT01"));
+    EXPECT_EQ(s.tmpl.namValues.at(1, 0), 1.5f);
+    EXPECT_EQ(s.tmpl.namValues.at(1, 4), 90.0f);
+}
+
+TEST_F(TemplateFileTest, BooleansAreNormalisedWhateverTheirSpelling) {
+    bring_up();
+    Mc1Text m = distinct_mc1();
+    m.hw3[22] = "1";        // field 28
+    m.hw3[23] = "#true#";   // field 29
+    m.hw3[33] = "2.5";      // field 39
+    m.hw3[15] = "#FALSE#";  // field 21
+    m.hw3[19] = "0";        // field 25
+    Template_load(state(), write_template("b", m, ""));
+    const HardwareRecord& hw = state().hw;
+    EXPECT_EQ(hw.blnAxisDirLevel, kTrue);
+    EXPECT_EQ(hw.blnGateLevel, kTrue);
+    EXPECT_EQ(hw.blnDaSlow, kTrue);
+    EXPECT_EQ(vb_not(hw.blnDaSlow), kFalse);
+    EXPECT_EQ(hw.unused21, kFalse);
+    EXPECT_EQ(hw.unused25, kFalse);
+}
+
+TEST_F(TemplateFileTest, WrongMagicKeepsTheMachinePartButReappliesPenOneAndReadsTheCells) {
+    bring_up();
+    State& s = state();
+    Template_load(s, write_template("a", distinct_mc1(), nam_text({{cell_line("TEXT", "A")}})));
+    Mc1Text other = distinct_mc1();
+    other.magic = "tarvel Mark File Ver1.0";
+    for (auto& pen : other.pens) pen[20] = "999";
+    other.zones = {zone_row(50)};
+    s.para.sngMarkSpeed = 5.0f;
+    s.para.lngCurPen = 1;  // re-selection happens even though pen 1 is current
+    Template_load(s, write_template("b", other, nam_text({{cell_line("Barcode", "B")}})));
+    EXPECT_EQ(s.tmpl.penTable.at(1).PenMarkSpeed, 121.0f);
+    EXPECT_EQ(s.para.sngMarkSpeed, 121.0f);
+    EXPECT_EQ(s.scan.zoneTable.at(0, 0), 1.0f);
+    EXPECT_EQ(s.tmpl.namLines.at(1), cell_line("Barcode", "B"));
+
+    // No .mc1 at all: the same, silently.
+    Template_load(s, path("missing"));
+    EXPECT_EQ(s.para.lngCurPen, 1);
+    EXPECT_EQ(s.tmpl.namLines.at(1), cell_line("Barcode", "B"));  // no .nam either: cells kept
+}
+
+TEST_F(TemplateFileTest, DamagedFilesKeepWhatWasReadAndNeverFault) {
+    bring_up();
+    State& s = state();
+    const float gain = s.hw.sngDaGain0;
+
+    // Short file: the pens are read, every later step finds no values.
+    Mc1Text m = distinct_mc1();
+    m.truncate_after_pens = true;
+    s.tmpl.lngPreviewScale = 0;
+    EXPECT_NO_THROW(Template_load(s, write_template("short", m, "")));
+    EXPECT_EQ(s.tmpl.penTable.at(255).PenValue9, 25530.0f);
+    EXPECT_EQ(s.hw.sngDaGain0, gain);
+    EXPECT_EQ(s.tmpl.FontWideWork.Name, "");
+    EXPECT_EQ(s.tmpl.lngPreviewScale, 100);
+
+    // A bad number in pen 3 ends the pen step: pen 3 keeps the values before it, pen 4 its old ones.
+    s.tmpl.penTable.at(4).PenValue3 = -4;
+    m = distinct_mc1();
+    m.pens[3][5] = "abc";
+    EXPECT_NO_THROW(Template_load(s, write_template("bad", m, "")));
+    EXPECT_EQ(s.tmpl.penTable.at(3).PenOffHold, 305);
+    EXPECT_EQ(s.tmpl.penTable.at(4).PenValue3, -4);
+
+    // A value too large for its 16-bit field ends the hardware step at that value.
+    m = distinct_mc1();
+    m.hw3[7] = "70000";  // field 13
+    s.hw.unused14 = -1.0f;
+    EXPECT_NO_THROW(Template_load(s, write_template("big", m, "")));
+    EXPECT_EQ(s.hw.unused06, 6);
+    EXPECT_EQ(s.hw.unused14, -1.0f);
+
+    // Garbage and an empty file.
+    write_file(path("junk.mc1"), "Tarvel Mark File Ver1.0\n\"unclosed, 1e999, #maybe#, ,,,\n\x01\x02");
+    EXPECT_NO_THROW(Template_load(s, path("junk")));
+    write_file(path("empty.mc1"), "");
+    EXPECT_NO_THROW(Template_load(s, path("empty")));
+    EXPECT_EQ(s.para.lngCurPen, 1);
+}
+
+TEST_F(TemplateFileTest, FieldThirtyEightIsRaisedToOneBeforeAndAfterSectionThree) {
+    bring_up();
+    State& s = state();
+    Mc1Text m = distinct_mc1();
+    m.hw3[32] = "0";
+    Template_load(s, write_template("z", m, ""));
+    EXPECT_EQ(s.hw.unused38, 1);
+    m.hw3[32] = "-7";
+    Template_load(s, write_template("n", m, ""));
+    EXPECT_EQ(s.hw.unused38, 1);
+    // The test before the section: a file that ends after its pens still leaves it at 1 or more.
+    s.hw.unused38 = 0;
+    m.truncate_after_pens = true;
+    Template_load(s, write_template("p", m, ""));
+    EXPECT_EQ(s.hw.unused38, 1);
+}
+
+TEST_F(TemplateFileTest, ZoneCountsOfZeroAndAboveTheTable) {
+    bring_up();
+    State& s = state();
+    s.scan.zoneTable.at(0, 0) = 3.0f;
+    Mc1Text m = distinct_mc1();
+    m.zone_count = "0";
+    m.zones.clear();
+    Template_load(s, write_template("zero", m, ""));
+    EXPECT_EQ(s.hw.lngZoneCount, 0);
+    EXPECT_EQ(s.scan.zoneTable.at(0, 0), 3.0f);
+    EXPECT_EQ(s.tmpl.FontWideWork.Name, "wide");  // the sections after it read in step
+
+    // 305 rows: rows 0-300 stored, the surplus read and dropped, the rest of the file in step.
+    m.zone_count = "305";
+    for (int r = 0; r < 305; ++r) m.zones.push_back(zone_row(r * 10));
+    m.fonts[0] = "\"after\"";
+    Template_load(s, write_template("many", m, ""));
+    EXPECT_EQ(s.hw.lngZoneCount, 305);
+    EXPECT_EQ(s.scan.zoneTable.at(300, 0), 3001.0f);
+    EXPECT_EQ(s.scan.zoneTable.at(300, 7), 3008.0f);
+    EXPECT_EQ(s.tmpl.FontWideWork.Name, "after");
+    EXPECT_EQ(s.hw.sngLaserMaxFreq, 50.0f);
+
+    // A huge count with few rows runs out of values and stops there.
+    m.zone_count = "2000000000";
+    m.zones = {zone_row(90)};
+    EXPECT_NO_THROW(Template_load(s, write_template("huge", m, "")));
+    EXPECT_EQ(s.scan.zoneTable.at(0, 0), 91.0f);
+}
+
+TEST_F(TemplateFileTest, EmptyFontNamesTakeTheDefaults) {
+    bring_up();
+    State& s = state();
+    Mc1Text m = distinct_mc1();
+    m.fonts = {"\"\"", "", "9", "8", "7"};
+    s.tmpl.FontNarrowWork.Height = 2.0f;
+    Template_load(s, write_template("f", m, ""));
+    EXPECT_EQ(s.tmpl.FontWideWork.Name, "special_DFS");
+    EXPECT_EQ(s.tmpl.FontWideWork.Height, 3.0f);
+    EXPECT_EQ(s.tmpl.FontWideWork.Width, 3.0f);
+    EXPECT_EQ(s.tmpl.FontWideWork.Space, 0.0f);
+    EXPECT_EQ(s.tmpl.FontNarrowWork.Name, "special_Romans");
+    EXPECT_EQ(s.tmpl.FontNarrowWork.Height, 2.0f);
+
+    m.fonts = {"\"only\"", "\"\"", "9", "8", "7"};
+    Template_load(s, write_template("g", m, ""));
+    EXPECT_EQ(s.tmpl.FontWideWork.Height, 9.0f);
+    EXPECT_EQ(s.tmpl.FontNarrowWork.Name, "special_Romans");
+}
+
+TEST_F(TemplateFileTest, PenSelectionAppliesOnlyOnChangeAndChecksThePenNumber) {
+    bring_up();
+    State& s = state();
+    Template_load(s, write_template("p", distinct_mc1(), ""));
+
+    // The current pen again: nothing at all, not even time passes.
+    const std::size_t lines = trace_lines().size();
+    const double t0 = Timer_now_us(s);
+    Pen_select(s, 1);
+    EXPECT_EQ(trace_lines().size(), lines);
+    EXPECT_EQ(Timer_now_us(s), t0);
+
+    // Another pen: its values, the laser programmed, its settle time waited.
+    Pen_select(s, 2);
+    EXPECT_EQ(s.para.lngCurPen, 2);
+    EXPECT_EQ(s.para.sngMarkSpeed, 221.0f);
+    EXPECT_EQ(s.para.lngJumpDelay, 209);
+    EXPECT_EQ(s.para.lngAxisSettle, 213);
+    EXPECT_EQ(s.tmpl.curPen.PenName, "pen2");
+    const Lines after = trace_since(lines);
+    EXPECT_NE(std::find(after.begin(), after.end(), "card page 7B"), after.end());
+    EXPECT_GE(Timer_now_us(s) - t0, 219.0 * 1000.0);
+
+    Pen_select(s, 256);
+    EXPECT_EQ(s.para.lngCurPen, 256);
+    try {
+        Pen_select(s, 257);
+        FAIL() << "pen 257 accepted";
+    } catch (const Fault& f) {
+        EXPECT_EQ(f.kind(), FaultKind::index);
+    }
+    EXPECT_THROW(Pen_select(s, -2), Fault);
+}
+
+TEST_F(TemplateFileTest, AFailedPenSelectionPutsTheCardBackOnItsRestingPage) {
+    bring_up();
+    State& s = state();
+    Mc1Text m = distinct_mc1();
+    m.hw8[2] = "0";  // maximum power 0: programming the laser divides by zero on page 0x7B
+    EXPECT_NO_THROW(Template_load(s, write_template("p", m, "")));
+    EXPECT_EQ(s.card.page_selected, 0xFF);
+    EXPECT_EQ(trace_lines().back(), "card page FF");
+}
+
+TEST_F(TemplateFileTest, LoadsBeforeTheMachineIsUpWithoutFaulting) {
+    // No clock yet: the pen's settle wait faults inside the load and is suppressed.
+    State& s = state();
+    EXPECT_NO_THROW(Template_load(s, write_template("early", distinct_mc1(), nam_text({{cell_line("TEXT", "A")}}))));
+    EXPECT_EQ(s.para.lngCurPen, 1);
+    EXPECT_EQ(s.tmpl.namLines.at(0), "1");
+}
