@@ -11,16 +11,14 @@
 #include "device/laser_program.hpp"
 #include "device/laser_signals.hpp"
 #include "device/timer.hpp"
+#include "link/job_packer.hpp"
+#include "link/serial_link.hpp"
 #include "scan/calibration_file.hpp"
 
 namespace korvex {
 
 static constexpr int16_t kStandAloneMode = 1;
 static constexpr int16_t kDirectMode = 0;
-
-[[noreturn]] static void Stand_alone_unavailable(const char* member) {
-    raise_fault(FaultKind::unavailable, std::string(member) + " stand-alone mode is not available in this build yet");
-}
 
 // The motion state every job starts from: scanner at the centre on both channels, records zeroed.
 static void Motion_reset(State& s) {
@@ -37,7 +35,7 @@ int16_t Marking_init_pci(State& s, int16_t out_data0, int16_t out_data1, int16_t
     s.clock.dblTicksPerUs = Timer_ticks_per_us(s);
     s.device.intCardMode = card;
     s.hw.intLaserType = LaserType;
-    if (card == kStandAloneMode) Stand_alone_unavailable("Marking_init_pci");
+    if (card == kStandAloneMode) return Link_init(s, rs_n);  // the serial link instead of the card
 
     if (!Card_open(s))
         s.platform.ui->message_box(kCardOpenFailedText, kMessageTitle, Buttons::ok, Icon::critical);
@@ -87,7 +85,16 @@ int16_t marking_start(State& s) {
         Motion_reset(s);
         return 1;
     }
-    if (s.device.intCardMode == kStandAloneMode) Stand_alone_unavailable("marking_start");
+    if (s.device.intCardMode == kStandAloneMode) {
+        // No scanner to centre here: the records are reset and the packer starts a new job.
+        s.scan.lngPosX = 0;
+        s.scan.lngPosY = 0;
+        s.sig.lngAxisPos = 0;
+        s.scan.lngCorrX = 0;
+        s.scan.lngCorrY = 0;
+        Job_packer_reset(s);
+        return 1;
+    }
     return 0;
 }
 

@@ -6,6 +6,11 @@
 #include "device/device_init.hpp"
 #include "device/marking_params.hpp"
 #include "interface/fault_boundary.hpp"
+#include "link/calibration_download.hpp"
+#include "link/job_download.hpp"
+#include "link/job_packer.hpp"
+#include "link/run_stop.hpp"
+#include "link/serial_link.hpp"
 #include "scan/direct_marking.hpp"
 #include "template/cells.hpp"
 #include "template/print_setup.hpp"
@@ -45,34 +50,37 @@ korvex::Empty korvex_dll::e_setPrintInfo(const std::string& strTempletFileName) 
     });
 }
 
-int16_t korvex_dll::usb_laser_open(float, float, int16_t) {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("usb_laser_open"); });
+int16_t korvex_dll::usb_laser_open(float laserpower, float laserfre, int16_t on_off) {
+    return korvex::run_member([&](State& s) { return korvex::usb_laser_open(s, laserpower, laserfre, on_off); });
 }
 
 int16_t korvex_dll::Marking_init_pci(int16_t out_data0, int16_t out_data1, int16_t card, int16_t LaserType,
                                      int16_t lnghead, const std::vector<uint8_t>& rs_n, int16_t laser_sw) {
     return korvex::run_member([&](State& s) {
+        if (card == korvex::kStandAloneCardMode) file_no_begin_ = 0;  // the first job file is file 0 again
         return korvex::Marking_init_pci(s, out_data0, out_data1, card, LaserType, lnghead, rs_n, laser_sw);
     });
 }
 
 int16_t korvex_dll::Marking_data(std::vector<double>& md) {
     return korvex::run_member([&](State& s) -> int16_t {
-        if (s.device.intCardMode == 1) korvex::member_not_available("Marking_data in stand-alone mode");
+        if (s.device.intCardMode == korvex::kStandAloneCardMode) return korvex::Marking_data_standalone(s, md);
         return korvex::Marking_data_direct(s, md);
     });
 }
 
-int16_t korvex_dll::Marking_end(int32_t, int32_t, int32_t, int32_t, int32_t, std::vector<double>&) {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_end"); });
+int16_t korvex_dll::Marking_end(int32_t fileno, int32_t fileAll, int32_t MarkM, int32_t m_sel, int32_t m_head,
+                                std::vector<double>& md) {
+    return korvex::run_member(
+        [&](State& s) { return korvex::Marking_end(s, file_no_begin_, fileno, fileAll, MarkM, m_sel, m_head, md); });
 }
 
 int16_t korvex_dll::Marking_run() {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_run"); });
+    return korvex::run_member([&](State& s) { return korvex::Marking_run(s); });
 }
 
 int16_t korvex_dll::Marking_stop() {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Marking_stop"); });
+    return korvex::run_member([&](State& s) { return korvex::Marking_stop(s); });
 }
 
 int16_t korvex_dll::Marking_para(float ms, float mms, int32_t tcf, int32_t tch, int32_t tof, int32_t toh, double su,
@@ -82,8 +90,8 @@ int16_t korvex_dll::Marking_para(float ms, float mms, int32_t tcf, int32_t tch, 
     });
 }
 
-int16_t korvex_dll::Send_cal_data(int32_t) {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("Send_cal_data"); });
+int16_t korvex_dll::Send_cal_data(int32_t lnghead) {
+    return korvex::run_member([&](State& s) { return korvex::Send_cal_data(s, lnghead); });
 }
 
 int16_t korvex_dll::marking_start() {
