@@ -1,51 +1,28 @@
 // The korvex command-line program: `korvex run SCRIPT` plays a host script on the simulated machine
-// and writes the trace of everything the machine saw.
+// and writes the trace of everything the machine saw; `korvex mark FILE` marks a vector file on it.
+// Both can write the marks and draw them; the work is in mark_command.cpp.
 #include <CLI/CLI.hpp>
 
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
-#include "host_script.hpp"
-#include "host_script_runner.hpp"
+#include "controller_command.hpp"
+#include "mark_command.hpp"
 #include "template_show.hpp"
 
 namespace {
 
-int run_script(const std::string& path, const std::string& trace_path, bool trace_time, bool real_time, uint64_t clock_hz) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::cerr << "korvex run: cannot open " << path << "\n";
-        return 2;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    std::vector<korvex::script::Statement> script;
-    try {
-        script = korvex::script::parse_script(text.str());
-    } catch (const korvex::script::ScriptError& e) {
-        std::cerr << path << ": " << e.what() << " (nothing was run)\n";
-        return 2;
-    }
-    korvex::SimulatedMachine::Options opts;
-    opts.real_time = real_time;
-    opts.clock_hz = clock_hz;
-    korvex::SimulatedMachine machine(opts);
-    {
-        korvex::script::ScriptRunner runner(machine);
-        runner.run(script);
-    }
-    if (trace_path == "-") {
-        machine.trace().write(std::cout, trace_time);
-    } else {
-        std::ofstream out(trace_path);
-        if (!out) {
-            std::cerr << "korvex run: cannot write " << trace_path << "\n";
-            return 1;
-        }
-        machine.trace().write(out, trace_time);
-    }
-    return 0;
+// The options every job command shares: what to write after the job and how to draw it.
+void add_output_options(CLI::App* cmd, korvex::tool::JobOutputs& o) {
+    cmd->add_option("--marks", o.marks_path, "write the marks as text ('-' for standard output)");
+    cmd->add_flag("--marks-time", o.marks_time, "prefix every mark with its machine time in microseconds");
+    cmd->add_option("--png", o.png_path, "draw the marks as a PNG picture");
+    cmd->add_option("--svg", o.svg_path, "draw the marks as an SVG picture");
+    cmd->add_option("--pdf", o.pdf_path, "draw the marks as a PDF picture");
+    cmd->add_option("--spot-mm", o.picture.spot_mm, "laser line width and dot diameter in the pictures, mm")
+        ->capture_default_str();
+    cmd->add_option("--field-mm", o.picture.field_mm, "size of the field the pictures frame, mm")->capture_default_str();
+    cmd->add_option("--px-per-mm", o.picture.png_px_per_mm, "PNG resolution, pixels per mm")->capture_default_str();
+    cmd->add_flag("--no-jumps", [&o](int64_t) { o.picture.jumps = false; }, "leave the jumps out of the pictures");
 }
 
 }  // namespace
@@ -55,14 +32,40 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
 
     auto* run = app.add_subcommand("run", "Play a host script on the simulated machine and write its trace");
-    std::string script_path, trace_path = "-";
-    bool trace_time = false, real_time = false;
-    uint64_t clock_hz = 10'000'000;
-    run->add_option("SCRIPT", script_path, "host script")->required();
-    run->add_option("--trace", trace_path, "trace file ('-' for standard output, the default)");
-    run->add_flag("--trace-time", trace_time, "prefix every trace line with the machine time in microseconds");
-    run->add_flag("--real-time", real_time, "pace with the monotonic clock instead of the virtual one");
-    run->add_option("--clock-hz", clock_hz, "virtual counter frequency in ticks per second")->check(CLI::PositiveNumber);
+    korvex::tool::RunCommand r;
+    run->add_option("SCRIPT", r.script_path, "host script")->required();
+    run->add_option("--trace", r.trace_path, "trace file ('-' for standard output, the default unless --marks - takes it)");
+    run->add_flag("--trace-time", r.trace_time, "prefix every trace line with the machine time in microseconds");
+    run->add_flag("--real-time", r.real_time, "pace with the monotonic clock instead of the virtual one");
+    run->add_option("--clock-hz", r.clock_hz, "virtual counter frequency in ticks per second")->check(CLI::PositiveNumber);
+    add_output_options(run, r.outputs);
+    run->add_option("--head-steps-per-mm", r.outputs.picture.head_steps_per_mm,
+                    "scale of the simulated head, D/A units per mm")->capture_default_str();
+
+    auto* mark = app.add_subcommand("mark", "Mark a vector file (md numbers) on the simulated machine and draw it");
+    korvex::tool::MarkCommand m;
+    mark->add_option("FILE", m.input, "vector file: the md array as numbers, '#' comments")->required();
+    mark->add_option("--mark-speed", m.params.mark_speed_mm_s, "marking speed, mm/s")->capture_default_str();
+    mark->add_option("--jump-speed", m.params.jump_speed_mm_s, "jump speed, mm/s (0: jumps in one move)")
+        ->capture_default_str();
+    mark->add_option("--on-delay", m.params.on_delay_us, "wait before the gate opens, us")->capture_default_str();
+    mark->add_option("--on-hold", m.params.on_hold_us, "wait after the gate opened, us")->capture_default_str();
+    mark->add_option("--off-delay", m.params.off_delay_us, "wait before the gate closes, us")->capture_default_str();
+    mark->add_option("--off-hold", m.params.off_hold_us, "wait after the gate closed, us")->capture_default_str();
+    mark->add_option("--step-um", m.params.step_um, "D/A step size, micrometres")->capture_default_str();
+    mark->add_option("--settle-us", m.params.settle_us, "upper bound of the wait after a vector, us")
+        ->capture_default_str();
+    mark->add_option("--grid", m.grid_folder, "library folder holding the grid file (default: no grid)");
+    mark->add_flag("--real-time", m.real_time, "pace with the monotonic clock instead of the virtual one");
+    add_output_options(mark, m.outputs);
+    mark->add_option("--head-steps-per-mm", m.head_steps_per_mm,
+                     "scale of the simulated head, D/A units per mm (default: 1000 / step size)");
+
+    auto* controller = app.add_subcommand("controller", "Run an emulated stand-alone controller behind a pseudo-terminal");
+    korvex::tool::ControllerCommand k;
+    controller->add_option("OPTIONS", k.options, "emulator options (silent, late=US, reply=HEX, drop-at-page=N, ...)");
+    controller->add_flag("--no-throttle", [&k](int64_t) { k.throttle = false; }, "answer at once instead of at 115 200 baud");
+    controller->add_option("--marks", k.marks_path, "write what the stored jobs marked (controller steps) when stopped");
 
     auto* tmpl = app.add_subcommand("template", "Look at ear-tag marking templates");
     tmpl->require_subcommand(1);
@@ -71,7 +74,9 @@ int main(int argc, char** argv) {
     tmpl_show->add_option("BASE", template_base, "template base path (BASE.mc1 and BASE.nam)")->required();
 
     CLI11_PARSE(app, argc, argv);
-    if (*run) return run_script(script_path, trace_path, trace_time, real_time, clock_hz);
+    if (*run) return korvex::tool::run_script_command(r, std::cout, std::cerr);
+    if (*mark) return korvex::tool::run_mark_command(m, std::cout, std::cerr);
+    if (*controller) return korvex::tool::run_controller_command(k, std::cout, std::cerr);
     if (*tmpl_show) return korvex::tool::template_show(template_base, std::cout, std::cerr);
     return 0;
 }

@@ -1,0 +1,60 @@
+// The SIGINT handler and the per-call scope. The handler only touches lock-free atomics and, outside
+// a call, restores the default action and raises the signal again (both async-signal-safe).
+#include "job_interrupt.hpp"
+
+#include <stdexcept>
+
+namespace korvex::tool {
+
+namespace {
+
+std::atomic<bool> g_installed{false};
+std::atomic<bool> g_in_call{false};
+std::atomic<bool> g_shift{false};
+
+extern "C" void on_sigint(int) {
+    if (g_in_call.load()) {
+        g_shift.store(true);
+        return;
+    }
+    // Not inside a call: end the program as an unhandled SIGINT would. The signal is blocked
+    // while this handler runs, so it is delivered (with the default action) when it returns.
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+}
+
+}  // namespace
+
+JobInterrupt::JobInterrupt() {
+    if (g_installed.exchange(true)) throw std::logic_error("a JobInterrupt is already installed");
+    g_in_call.store(false);
+    g_shift.store(false);
+    struct sigaction action {};
+    action.sa_handler = on_sigint;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, &previous_);
+}
+
+JobInterrupt::~JobInterrupt() {
+    sigaction(SIGINT, &previous_, nullptr);
+    g_in_call.store(false);
+    g_shift.store(false);
+    g_installed.store(false);
+}
+
+const std::atomic<bool>* JobInterrupt::shift_flag() const { return &g_shift; }
+
+JobInterrupt::Call::Call(JobInterrupt* interrupt) : interrupt_(interrupt) {
+    if (!interrupt_) return;
+    g_shift.store(false);
+    g_in_call.store(true);
+}
+
+JobInterrupt::Call::~Call() {
+    if (!interrupt_) return;
+    g_in_call.store(false);
+    if (g_shift.exchange(false)) ++interrupt_->interrupted_calls_;
+}
+
+}  // namespace korvex::tool

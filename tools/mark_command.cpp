@@ -1,0 +1,321 @@
+// `korvex mark` and `korvex run`: set up the simulated machine, make the library calls under the
+// SIGINT guard, then write the marks, pictures and summary. Progress of a long `korvex mark` is
+// reported from a card listener of the tool's own, never from library code.
+#include "mark_command.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "host_script.hpp"
+#include "host_script_runner.hpp"
+#include "korvex/korvex_dll.hpp"
+#include "korvex/platform.hpp"
+#include "vector_file.hpp"
+
+namespace korvex::tool {
+
+namespace {
+
+// A library folder under which no file can exist: marking without --grid has no grid to load,
+// whatever the current directory holds.
+constexpr const char* kNoGridFolder = "/dev/null";
+
+std::string format_number(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+// Puts the thread's default backends back when the machine they point into goes away.
+struct PlatformReset {
+    ~PlatformReset() { set_platform(Platform{}); }
+};
+
+// While Marking_data runs: a line on the progress stream every few seconds of wall time, checked
+// every few thousand card writes so the clock is not read on every write.
+class ProgressListener : public CardListener {
+public:
+    ProgressListener(SimulatedMachine& machine, const Drawing& drawing, double steps_per_mm, std::ostream& out,
+                     double interval_s)
+        : machine_(machine), drawing_(drawing), steps_per_mm_(steps_per_mm), out_(out),
+          interval_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(interval_s))),
+          start_(std::chrono::steady_clock::now()), next_(start_ + interval_),
+          openings_base_(machine.model().gate_openings()) {
+        machine_.card().add_listener(this);
+    }
+    ~ProgressListener() override { machine_.card().remove_listener(this); }
+
+private:
+    void on_write(uint8_t, uint8_t, uint8_t) override {
+        if (++writes_ % 4096 != 0) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now < next_) return;
+        next_ = now + interval_;
+        report(now);
+    }
+    void report(std::chrono::steady_clock::time_point now) {
+        double marked_da = 0.0;
+        machine_.model().recorder().for_each([&](const Mark& m) {
+            if (m.kind == Mark::Kind::line) marked_da += m.length_da();
+        });
+        const double marked_mm = marked_da / steps_per_mm_;
+        const uint64_t records = machine_.model().gate_openings() - openings_base_;
+        std::string line = "korvex mark: record " + std::to_string(records) + " of " + std::to_string(drawing_.records) +
+                           ", " + format_number(marked_mm, 1) + " of " + format_number(drawing_.marked_mm, 1) + " mm marked";
+        if (drawing_.marked_mm > 0.0)
+            line += " (" + format_number(std::min(100.0, 100.0 * marked_mm / drawing_.marked_mm), 0) + "%)";
+        line += ", machine time " + format_number(machine_.now_us() / 1e6, 2) + " s, wall " +
+                format_number(std::chrono::duration<double>(now - start_).count(), 0) + " s";
+        out_ << line << std::endl;
+    }
+
+    SimulatedMachine& machine_;
+    const Drawing& drawing_;
+    double steps_per_mm_;
+    std::ostream& out_;
+    std::chrono::steady_clock::duration interval_;
+    std::chrono::steady_clock::time_point start_, next_;
+    uint64_t openings_base_;
+    uint64_t writes_ = 0;
+};
+
+bool names_output(const JobOutputs& o) {
+    return !o.marks_path.empty() || !o.png_path.empty() || !o.svg_path.empty() || !o.pdf_path.empty();
+}
+
+}  // namespace
+
+std::string png_beside(const std::string& input) {
+    const std::size_t slash = input.find_last_of('/');
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = input.find_last_of('.');
+    if (dot == std::string::npos || dot <= base) return input + ".png";  // no extension (or a dot file)
+    return input.substr(0, dot) + ".png";
+}
+
+std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm) {
+    return format_summary(machine.summary(head_steps_per_mm));
+}
+
+bool write_job_outputs(const SimulatedMachine& machine, const JobOutputs& o, std::ostream& out, std::ostream& err) {
+    bool ok = true;
+    if (o.marks_path == "-") {
+        machine.write_marks(out, o.marks_time);
+        out.flush();
+    } else if (!o.marks_path.empty()) {
+        std::ofstream file(o.marks_path);
+        if (file) machine.write_marks(file, o.marks_time);
+        file.close();
+        if (!file) {
+            err << "korvex: cannot write " << o.marks_path << "\n";
+            ok = false;
+        } else {
+            err << "korvex: marks written to " << o.marks_path << "\n";
+        }
+    }
+    const std::pair<const std::string*, PictureFormat> pictures[] = {
+        {&o.png_path, PictureFormat::png}, {&o.svg_path, PictureFormat::svg}, {&o.pdf_path, PictureFormat::pdf}};
+    for (const auto& [path, format] : pictures) {
+        if (path->empty()) continue;
+        try {
+            write_picture(machine.model().recorder(), format, *path, o.picture);
+            err << "korvex: picture written to " << *path << "\n";
+        } catch (const PictureError& e) {
+            err << "korvex: " << e.what() << "\n";
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, const MarkParameters& p,
+                        JobInterrupt* interrupt, std::ostream& err, std::ostream* progress, double progress_interval_s) {
+    MarkReport report;
+    struct ShiftSource {
+        ScriptedUi& ui;
+        ~ShiftSource() { ui.set_shift_source(nullptr); }
+    } shift_source{machine.ui()};
+    if (interrupt) machine.ui().set_shift_source(interrupt->shift_flag());
+
+    std::size_t shown = machine.ui().shown().size();
+    // One library call: under the SIGINT guard, faults reported, the library's messages passed on.
+    // False when the job must not go on (a fault, or an interrupt).
+    auto call = [&](const char* name, auto&& member) {
+        const int interrupted_before = interrupt ? interrupt->interrupted_calls() : 0;
+        bool ok = true;
+        {
+            JobInterrupt::Call scope(interrupt);
+            try {
+                member();
+            } catch (const Fault& f) {
+                report.failure = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + f.what();
+                ok = false;
+            }
+        }
+        const auto& boxes = machine.ui().shown();
+        for (; shown < boxes.size(); ++shown)
+            err << "korvex mark: message \"" << boxes[shown].title << "\": " << boxes[shown].text << "\n";
+        if (interrupt && interrupt->interrupted_calls() > interrupted_before) report.interrupted = true;
+        if (!ok) err << "korvex mark: " << report.failure << "\n";
+        return ok && !report.interrupted;
+    };
+
+    korvex_dll dll;
+    int16_t result = 0;
+    if (!call("Marking_init_pci", [&] { dll.Marking_init_pci(128, 0, 0, 1, 0, std::vector<uint8_t>{0, 0, 0, 0}, 1); }))
+        return report;
+    if (!call("Marking_para", [&] {
+            dll.Marking_para(p.mark_speed_mm_s, p.jump_speed_mm_s, p.off_delay_us, p.off_hold_us, p.on_delay_us,
+                             p.on_hold_us, p.step_um, 50.0f, 20.0f, 100.0f, p.settle_us);
+        }))
+        return report;
+    if (!call("marking_start", [&] { dll.marking_start(); })) return report;
+    {
+        const Drawing drawing = describe_drawing(md);
+        std::unique_ptr<ProgressListener> listener;
+        if (progress && p.step_um > 0.0)
+            listener = std::make_unique<ProgressListener>(machine, drawing, 1000.0 / p.step_um, *progress, progress_interval_s);
+        call("Marking_data", [&] { result = dll.Marking_data(md); });
+    }
+    report.completed = result == 1;  // also after an interrupt: the member walks the array and returns 1
+    return report;
+}
+
+int run_mark_command(MarkCommand c, std::ostream& out, std::ostream& err) {
+    const MarkParameters& p = c.params;
+    if (!(std::isfinite(p.step_um) && p.step_um > 0.0)) {
+        err << "korvex mark: --step-um must be a positive number of micrometres\n";
+        return 2;
+    }
+    if (!(std::isfinite(p.mark_speed_mm_s) && p.mark_speed_mm_s > 0.0f) ||
+        !(std::isfinite(p.jump_speed_mm_s) && p.jump_speed_mm_s >= 0.0f)) {
+        err << "korvex mark: the marking speed must be positive and the jump speed 0 (one-move jumps) or more\n";
+        return 2;
+    }
+    if (c.head_steps_per_mm == 0.0) c.head_steps_per_mm = 1000.0 / p.step_um;
+    c.outputs.picture.head_steps_per_mm = c.head_steps_per_mm;
+    if (!names_output(c.outputs)) c.outputs.png_path = png_beside(c.input);
+    if (c.outputs.picture.caption.empty()) c.outputs.picture.caption = c.input;
+    try {
+        check_picture_options(c.outputs.picture);
+    } catch (const PictureError& e) {
+        err << "korvex mark: " << e.what() << "\n";
+        return 2;
+    }
+
+    std::vector<double> md;
+    try {
+        md = read_vector_file(c.input);
+    } catch (const VectorFileError& e) {
+        err << "korvex mark: " << e.what() << "\n";
+        return 2;
+    }
+    const Drawing drawing = describe_drawing(md);
+    if (!drawing.complete) {
+        err << "korvex mark: " << c.input << ": " << drawing.problem << "; nothing was marked\n";
+        return 2;
+    }
+    err << "korvex mark: " << c.input << ": " << drawing.records << " records, " << drawing.segments << " segments, "
+        << drawing.dots.size() << " dots, " << format_number(drawing.marked_mm, 1) << " mm of lines\n";
+
+    SimulatedMachine::Options opts;
+    opts.real_time = c.real_time;
+    opts.trace = false;
+    SimulatedMachine machine(opts);
+    machine.set_library_folder(c.grid_folder.empty() ? kNoGridFolder : c.grid_folder);
+    PlatformReset platform_reset;
+    set_platform(machine.platform());
+
+    MarkReport report;
+    {
+        JobInterrupt interrupt;
+        report = mark_drawing(machine, md, c.params, &interrupt, err, &err);
+    }
+    if (report.interrupted) err << "korvex mark: interrupted; the job was stopped and the laser is off\n";
+
+    const bool written = write_job_outputs(machine, c.outputs, out, err);
+    (c.outputs.marks_path == "-" ? err : out) << job_summary(machine, c.head_steps_per_mm) << std::endl;
+    if (report.interrupted) return 130;
+    if (!report.failure.empty() || !written) return 1;
+    return report.completed ? 0 : 1;
+}
+
+int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err) {
+    const bool marks_to_stdout = c.outputs.marks_path == "-";
+    if (marks_to_stdout && c.trace_path == "-") {
+        err << "korvex run: the trace and the marks cannot both go to standard output\n";
+        return 2;
+    }
+    // Standard output carries the trace unless the marks take it.
+    const std::string trace_path = !c.trace_path.empty() ? c.trace_path : marks_to_stdout ? "" : "-";
+    try {
+        check_picture_options(c.outputs.picture);
+    } catch (const PictureError& e) {
+        err << "korvex run: " << e.what() << "\n";
+        return 2;
+    }
+    std::ifstream in(c.script_path, std::ios::binary);
+    if (!in) {
+        err << "korvex run: cannot open " << c.script_path << "\n";
+        return 2;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<script::Statement> statements;
+    try {
+        statements = script::parse_script(text.str());
+    } catch (const script::ScriptError& e) {
+        err << c.script_path << ": " << e.what() << " (nothing was run)\n";
+        return 2;
+    }
+
+    SimulatedMachine::Options opts;
+    opts.real_time = c.real_time;
+    opts.clock_hz = c.clock_hz;
+    SimulatedMachine machine(opts);
+    PlatformReset platform_reset;
+    bool interrupted = false;
+    {
+        script::ScriptRunner runner(machine);
+        JobInterrupt interrupt;
+        machine.ui().set_shift_source(interrupt.shift_flag());
+        for (const script::Statement& st : statements) {
+            {
+                JobInterrupt::Call scope(&interrupt);
+                runner.run_one(st);
+            }
+            if (interrupt.interrupted()) {
+                err << "korvex run: interrupted at line " << st.line << (st.name.empty() ? "" : " (" + st.name + ")")
+                    << "; the rest of the script was not played\n";
+                interrupted = true;
+                break;
+            }
+        }
+        machine.ui().set_shift_source(nullptr);
+    }
+
+    bool written = true;
+    if (trace_path == "-") {
+        machine.trace().write(out, c.trace_time);
+        out.flush();
+    } else if (!trace_path.empty()) {
+        std::ofstream file(trace_path);
+        if (file) machine.trace().write(file, c.trace_time);
+        file.close();
+        if (!file) {
+            err << "korvex run: cannot write " << trace_path << "\n";
+            written = false;
+        }
+    }
+    written = write_job_outputs(machine, c.outputs, out, err) && written;
+    (trace_path == "-" || marks_to_stdout ? err : out) << job_summary(machine, c.outputs.picture.head_steps_per_mm)
+                                                       << std::endl;
+    if (interrupted) return 130;
+    return written ? 0 : 1;
+}
+
+}  // namespace korvex::tool

@@ -1,0 +1,261 @@
+// Drawing marks with cairo. The page is laid out in millimetres (the field square with a margin for
+// the frame's labels); one cairo user unit is one millimetre on every surface, so SVG and PDF come
+// out at the field's true size and PNG at its chosen resolution.
+#include "mark_picture.hpp"
+
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <numbers>
+
+namespace korvex::tool {
+
+namespace {
+
+constexpr double kPointsPerMm = 72.0 / 25.4;
+constexpr double kMarginMm = 12.0;       // room for ticks and labels on every side
+constexpr double kCaptionMm = 8.0;       // extra band above the frame for the caption
+constexpr double kLabelMm = 3.0;         // label text height
+constexpr double kTickMm = 1.5;          // tick length outside the frame
+constexpr int kMaxPngPixels = 32767;     // cairo's image surface limit per side
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct ContextDeleter {
+    void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+using ContextPtr = std::unique_ptr<cairo_t, ContextDeleter>;
+
+bool positive(double v) { return std::isfinite(v) && v > 0.0; }
+
+// Page geometry in millimetres and the device units per millimetre of the surface.
+struct Page {
+    double width_mm = 0.0, height_mm = 0.0;
+    double centre_x = 0.0, centre_y = 0.0;  // the field's centre on the page
+    double units_per_mm = 1.0;
+    double min_width_mm = 0.0;              // thinnest line the surface can show (one PNG pixel)
+};
+
+Page page_for(const PictureOptions& o, PictureFormat format) {
+    Page p;
+    const double top = kMarginMm + (o.caption.empty() ? 0.0 : kCaptionMm);
+    p.width_mm = o.field_mm + 2.0 * kMarginMm;
+    p.height_mm = o.field_mm + kMarginMm + top;
+    p.centre_x = kMarginMm + o.field_mm / 2.0;
+    p.centre_y = top + o.field_mm / 2.0;
+    if (format == PictureFormat::png) {
+        p.units_per_mm = o.png_px_per_mm;
+        p.min_width_mm = 1.0 / o.png_px_per_mm;
+    } else {
+        p.units_per_mm = kPointsPerMm;
+    }
+    return p;
+}
+
+int png_pixels(double mm, double px_per_mm) { return static_cast<int>(std::ceil(mm * px_per_mm)); }
+
+// Field millimetres (y up) to page millimetres (y down).
+struct FieldToPage {
+    const Page& page;
+    double mm_per_da;
+    double x(double da) const { return page.centre_x + da * mm_per_da; }
+    double y(double da) const { return page.centre_y - da * mm_per_da; }
+};
+
+std::string label_text(double mm) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", std::fabs(mm) < 1e-9 ? 0.0 : mm);
+    return buf;
+}
+
+void draw_frame(cairo_t* cr, const Page& page, const PictureOptions& o) {
+    const double half = o.field_mm / 2.0;
+    const double left = page.centre_x - half, right = page.centre_x + half;
+    const double top = page.centre_y - half, bottom = page.centre_y + half;
+    const long first = static_cast<long>(std::ceil(-half / o.tick_mm - 1e-9));
+    const long last = static_cast<long>(std::floor(half / o.tick_mm + 1e-9));
+
+    // Faint grid at the ticks, a slightly stronger cross through the centre.
+    cairo_set_line_width(cr, std::max(0.1, page.min_width_mm));
+    cairo_set_source_rgb(cr, 0.92, 0.92, 0.92);
+    for (long k = first; k <= last; ++k) {
+        const double d = static_cast<double>(k) * o.tick_mm;
+        if (k == 0) continue;
+        cairo_move_to(cr, page.centre_x + d, top);
+        cairo_line_to(cr, page.centre_x + d, bottom);
+        cairo_move_to(cr, left, page.centre_y - d);
+        cairo_line_to(cr, right, page.centre_y - d);
+    }
+    cairo_stroke(cr);
+    cairo_set_source_rgb(cr, 0.8, 0.8, 0.8);
+    cairo_move_to(cr, page.centre_x, top);
+    cairo_line_to(cr, page.centre_x, bottom);
+    cairo_move_to(cr, left, page.centre_y);
+    cairo_line_to(cr, right, page.centre_y);
+    cairo_stroke(cr);
+
+    // The field's edge and the ticks outside it.
+    cairo_set_source_rgb(cr, 0.25, 0.25, 0.25);
+    cairo_set_line_width(cr, std::max(0.2, page.min_width_mm));
+    cairo_rectangle(cr, left, top, o.field_mm, o.field_mm);
+    for (long k = first; k <= last; ++k) {
+        const double d = static_cast<double>(k) * o.tick_mm;
+        cairo_move_to(cr, page.centre_x + d, bottom);
+        cairo_line_to(cr, page.centre_x + d, bottom + kTickMm);
+        cairo_move_to(cr, page.centre_x + d, top);
+        cairo_line_to(cr, page.centre_x + d, top - kTickMm);
+        cairo_move_to(cr, left, page.centre_y - d);
+        cairo_line_to(cr, left - kTickMm, page.centre_y - d);
+        cairo_move_to(cr, right, page.centre_y - d);
+        cairo_line_to(cr, right + kTickMm, page.centre_y - d);
+    }
+    cairo_stroke(cr);
+
+    // Labels in millimetres from the field centre: x below the frame, y left of it.
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, kLabelMm);
+    cairo_text_extents_t ext;
+    for (long k = first; k <= last; ++k) {
+        const double d = static_cast<double>(k) * o.tick_mm;
+        const std::string text = label_text(d);
+        cairo_text_extents(cr, text.c_str(), &ext);
+        cairo_move_to(cr, page.centre_x + d - ext.width / 2.0 - ext.x_bearing, bottom + kTickMm + 1.0 + kLabelMm);
+        cairo_show_text(cr, text.c_str());
+        cairo_move_to(cr, left - kTickMm - 1.0 - ext.width - ext.x_bearing, page.centre_y - d - ext.y_bearing / 2.0);
+        cairo_show_text(cr, text.c_str());
+    }
+    cairo_move_to(cr, right + kTickMm + 1.0, bottom + kTickMm + 1.0 + kLabelMm);
+    cairo_show_text(cr, "mm");
+    if (!o.caption.empty()) {
+        cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
+        cairo_set_font_size(cr, 3.5);
+        cairo_move_to(cr, kMarginMm, kMarginMm * 0.5 + 3.5);
+        cairo_show_text(cr, o.caption.c_str());
+    }
+}
+
+// One path per kind of mark, stroked or filled once: a polyline of touching lines stays one
+// subpath, so its joints are round instead of overlapping caps.
+template <class ForEach>
+void draw_marks(cairo_t* cr, const Page& page, const PictureOptions& o, const ForEach& for_each_mark) {
+    const FieldToPage to{page, 1.0 / o.head_steps_per_mm};
+    const double spot = std::max(o.spot_mm, page.min_width_mm);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+
+    auto stroke_kind = [&](Mark::Kind kind) {
+        bool open = false;
+        int32_t end_x = 0, end_y = 0;
+        for_each_mark([&](const Mark& m) {
+            if (m.kind != kind) return;
+            if (!open || m.x0 != end_x || m.y0 != end_y) cairo_move_to(cr, to.x(m.x0), to.y(m.y0));
+            cairo_line_to(cr, to.x(m.x1), to.y(m.y1));
+            open = true;
+            end_x = m.x1;
+            end_y = m.y1;
+        });
+    };
+
+    if (o.jumps) {
+        const double width = std::max(spot * 0.5, page.min_width_mm);
+        const double dash[] = {1.0, 0.6};
+        cairo_set_dash(cr, dash, 2, 0.0);
+        cairo_set_line_width(cr, width);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+        cairo_set_source_rgba(cr, 0.85, 0.25, 0.2, 0.8);
+        stroke_kind(Mark::Kind::jump);
+        cairo_stroke(cr);
+        cairo_set_dash(cr, nullptr, 0, 0.0);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    }
+
+    cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
+    cairo_set_line_width(cr, spot);
+    stroke_kind(Mark::Kind::line);
+    cairo_stroke(cr);
+
+    for_each_mark([&](const Mark& m) {
+        if (m.kind != Mark::Kind::dot) return;
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, to.x(m.x0), to.y(m.y0), spot / 2.0, 0.0, 2.0 * std::numbers::pi);
+    });
+    cairo_fill(cr);
+}
+
+void fail(const std::string& path, cairo_status_t status) {
+    throw PictureError(path + ": cannot write the picture (" + cairo_status_to_string(status) + ")");
+}
+
+template <class ForEach>
+void render(const ForEach& for_each_mark, PictureFormat format, const std::string& path, const PictureOptions& o) {
+    check_picture_options(o);
+    const Page page = page_for(o, format);
+    if (format == PictureFormat::png &&
+        (page.width_mm * page.units_per_mm > kMaxPngPixels || page.height_mm * page.units_per_mm > kMaxPngPixels))
+        throw PictureError(path + ": the PNG would be larger than 32767 pixels a side; lower the field size or the resolution");
+    SurfacePtr surface;
+    switch (format) {
+        case PictureFormat::png:
+            surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, png_pixels(page.width_mm, page.units_per_mm),
+                                                     png_pixels(page.height_mm, page.units_per_mm)));
+            break;
+        case PictureFormat::svg:
+            surface.reset(cairo_svg_surface_create(path.c_str(), page.width_mm * kPointsPerMm, page.height_mm * kPointsPerMm));
+            break;
+        case PictureFormat::pdf:
+            surface.reset(cairo_pdf_surface_create(path.c_str(), page.width_mm * kPointsPerMm, page.height_mm * kPointsPerMm));
+            break;
+    }
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_surface_status(surface.get()));
+    {
+        ContextPtr cr(cairo_create(surface.get()));
+        cairo_scale(cr.get(), page.units_per_mm, page.units_per_mm);
+        cairo_set_source_rgb(cr.get(), 1.0, 1.0, 1.0);
+        cairo_paint(cr.get());
+        draw_frame(cr.get(), page, o);
+        draw_marks(cr.get(), page, o, for_each_mark);
+        if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_status(cr.get()));
+    }
+    if (format == PictureFormat::png) {
+        const cairo_status_t st = cairo_surface_write_to_png(surface.get(), path.c_str());
+        if (st != CAIRO_STATUS_SUCCESS) fail(path, st);
+    } else {
+        cairo_surface_finish(surface.get());
+        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_surface_status(surface.get()));
+    }
+}
+
+}  // namespace
+
+void check_picture_options(const PictureOptions& o) {
+    if (!positive(o.head_steps_per_mm)) throw PictureError("the head scale must be a positive number of D/A units per mm");
+    if (!positive(o.spot_mm)) throw PictureError("the spot width must be a positive number of millimetres");
+    if (!positive(o.field_mm)) throw PictureError("the field size must be a positive number of millimetres");
+    if (!positive(o.tick_mm) || o.field_mm / o.tick_mm > 1000.0)
+        throw PictureError("the tick spacing must be positive and give at most 1000 ticks across the field");
+    if (!positive(o.png_px_per_mm)) throw PictureError("the PNG resolution must be a positive number of pixels per mm");
+}
+
+PixelPoint png_pixel_of(const PictureOptions& o, double x_mm, double y_mm) {
+    const Page page = page_for(o, PictureFormat::png);
+    const FieldToPage to{page, 1.0};  // field millimetres in, page millimetres out
+    return {to.x(x_mm) * page.units_per_mm, to.y(y_mm) * page.units_per_mm};
+}
+
+void write_picture(const std::vector<Mark>& marks, PictureFormat format, const std::string& path,
+                   const PictureOptions& options) {
+    render([&](auto&& f) { for (const Mark& m : marks) f(m); }, format, path, options);
+}
+
+void write_picture(const MarkRecorder& marks, PictureFormat format, const std::string& path,
+                   const PictureOptions& options) {
+    render([&](auto&& f) { marks.for_each(f); }, format, path, options);
+}
+
+}  // namespace korvex::tool

@@ -1,0 +1,49 @@
+// Pictures of the simulated machine's marks (PNG, SVG, PDF through cairo): the scan field in
+// millimetres at the simulated head's own scale, y up as the machine sees it (channel 0 is x,
+// channel 1 is y), laser lines in the spot width, dots as filled spots, jumps as thin dashes, and
+// a millimetre frame of the field. A library that computes the wrong step size draws the wrong size.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/marks.hpp"
+
+namespace korvex::tool {
+
+enum class PictureFormat { png, svg, pdf };
+
+struct PictureOptions {
+    double head_steps_per_mm = 100.0;  // D/A units per millimetre of the simulated head
+    double spot_mm = 0.1;              // width of a laser line, diameter of a dot
+    double field_mm = 110.0;           // the square field the frame shows, centred on 0
+    double tick_mm = 10.0;             // frame ticks and labels
+    bool jumps = true;                 // draw the jumps as thin dashed lines
+    double png_px_per_mm = 10.0;       // PNG resolution (SVG and PDF are at true size)
+    std::string caption;               // one line above the frame (file name, summary), may be empty
+};
+
+// A picture that cannot be made (bad options, a file that cannot be written); the message names
+// the file.
+class PictureError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws PictureError for options that are not positive finite numbers.
+void check_picture_options(const PictureOptions& options);
+
+// Where the field point (x_mm, y_mm) lands in the PNG these options make, in pixels from the
+// top left corner.
+struct PixelPoint {
+    double x = 0.0, y = 0.0;
+};
+PixelPoint png_pixel_of(const PictureOptions& options, double x_mm, double y_mm);
+
+void write_picture(const std::vector<Mark>& marks, PictureFormat format, const std::string& path,
+                   const PictureOptions& options);
+void write_picture(const MarkRecorder& marks, PictureFormat format, const std::string& path,
+                   const PictureOptions& options);
+
+}  // namespace korvex::tool
