@@ -40,10 +40,21 @@ int64_t Delay_operand(int32_t& field) {
 
 void Put_point(State& s, int32_t& pos, double x, double y) {
     Coord_bytes(s, x, y);
-    Job_put(s, pos, s.link.lngXBytes.at(0));
-    Job_put(s, pos, s.link.lngXBytes.at(1));
-    Job_put(s, pos, s.link.lngYBytes.at(0));
-    Job_put(s, pos, s.link.lngYBytes.at(1));
+    const auto& X = s.link.lngXBytes.items;
+    const auto& Y = s.link.lngYBytes.items;
+    if (pos >= 0 && pos <= kJobBytes - 4) {  // the common case: room for the whole point
+        uint8_t* p = s.link.bytJob.items.data() + pos;
+        p[0] = static_cast<uint8_t>(X[0]);  // Coord_bytes makes bytes 0..255
+        p[1] = static_cast<uint8_t>(X[1]);
+        p[2] = static_cast<uint8_t>(Y[0]);
+        p[3] = static_cast<uint8_t>(Y[1]);
+        pos += 4;
+        return;
+    }
+    Job_put(s, pos, X[0]);  // byte by byte up to the end of the buffer, then the index fault
+    Job_put(s, pos, X[1]);
+    Job_put(s, pos, Y[0]);
+    Job_put(s, pos, Y[1]);
 }
 
 // A move record of one point: 0x60, count 1, the point.
@@ -129,7 +140,12 @@ void Pack_polyline(State& s, int32_t& pos, const std::vector<double>& md, int32_
     Job_put16(s, pos, n - 1);
     Job_put(s, pos, 0);
     Job_put(s, pos, 0);
-    for (int64_t k = 2; k <= n; ++k) Put_point(s, pos, Md(md, int64_t{i} + 2 * k - 1), Md(md, int64_t{i} + 2 * k));
+    if (n >= 2 && int64_t{i} + 2 * n < static_cast<int64_t>(md.size())) {  // the whole record is there
+        const double* v = md.data() + i;
+        for (int64_t k = 2; k <= n; ++k) Put_point(s, pos, v[2 * k - 1], v[2 * k]);
+    } else {
+        for (int64_t k = 2; k <= n; ++k) Put_point(s, pos, Md(md, int64_t{i} + 2 * k - 1), Md(md, int64_t{i} + 2 * k));
+    }
     Put_wait(s, pos, Delay_operand(p.tcf));
     Job_put(s, pos, job_op::kLaserOff);
     Put_wait(s, pos, Delay_operand(p.tch));
@@ -228,9 +244,9 @@ void Coord_bytes(State& s, double x, double y) {
         if (steps >= 65536.0 || steps <= -65536.0) raise_fault(FaultKind::overflow, "coordinate beyond 16 bits of controller steps");
         const int32_t v = static_cast<int32_t>(steps);
         const int32_t t = v >= 0 ? v : 65536 + v;
-        out.at(0) = t % 256;
-        out.at(1) = t / 256;
-        out.at(2) = out.at(3) = v >= 0 ? 0 : 255;
+        out.items[0] = t % 256;
+        out.items[1] = t / 256;
+        out.items[2] = out.items[3] = v >= 0 ? 0 : 255;
     };
     convert(x, s.link.lngXBytes);
     convert(y, s.link.lngYBytes);
