@@ -40,8 +40,8 @@ struct PlatformReset {
 class ProgressListener : public CardListener {
 public:
     ProgressListener(SimulatedMachine& machine, const Drawing& drawing, double steps_per_mm, std::ostream& out,
-                     double interval_s)
-        : machine_(machine), drawing_(drawing), steps_per_mm_(steps_per_mm), out_(out),
+                     double interval_s, double start_us)
+        : machine_(machine), start_us_(start_us), drawing_(drawing), steps_per_mm_(steps_per_mm), out_(out),
           interval_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(interval_s))),
           start_(std::chrono::steady_clock::now()), next_(start_ + interval_),
           openings_base_(machine.model().gate_openings()) {
@@ -68,12 +68,13 @@ private:
                            ", " + format_number(marked_mm, 1) + " of " + format_number(drawing_.marked_mm, 1) + " mm marked";
         if (drawing_.marked_mm > 0.0)
             line += " (" + format_number(std::min(100.0, 100.0 * marked_mm / drawing_.marked_mm), 0) + "%)";
-        line += ", machine time " + format_number(machine_.now_us() / 1e6, 2) + " s, wall " +
+        line += ", machine time " + format_number((machine_.now_us() - start_us_) / 1e6, 2) + " s, wall " +
                 format_number(std::chrono::duration<double>(now - start_).count(), 0) + " s";
         out_ << line << std::endl;
     }
 
     SimulatedMachine& machine_;
+    double start_us_;  // machine time when the job began
     const Drawing& drawing_;
     double steps_per_mm_;
     std::ostream& out_;
@@ -97,8 +98,10 @@ std::string png_beside(const std::string& input) {
     return input.substr(0, dot) + ".png";
 }
 
-std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm) {
-    return format_summary(machine.summary(head_steps_per_mm));
+std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm, double start_us) {
+    MarkSummary summary = machine.summary(head_steps_per_mm);
+    summary.machine_time_us -= start_us;
+    return format_summary(summary);
 }
 
 bool write_job_outputs(const SimulatedMachine& machine, const JobOutputs& o, std::ostream& out, std::ostream& err) {
@@ -135,6 +138,7 @@ bool write_job_outputs(const SimulatedMachine& machine, const JobOutputs& o, std
 MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, const MarkParameters& p,
                         JobInterrupt* interrupt, std::ostream& err, std::ostream* progress, double progress_interval_s) {
     MarkReport report;
+    const double start_us = machine.now_us();
     struct ShiftSource {
         ScriptedUi& ui;
         ~ShiftSource() { ui.set_shift_source(nullptr); }
@@ -178,7 +182,8 @@ MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, cons
         const Drawing drawing = describe_drawing(md);
         std::unique_ptr<ProgressListener> listener;
         if (progress && p.step_um > 0.0)
-            listener = std::make_unique<ProgressListener>(machine, drawing, 1000.0 / p.step_um, *progress, progress_interval_s);
+            listener = std::make_unique<ProgressListener>(machine, drawing, 1000.0 / p.step_um, *progress, progress_interval_s,
+                                                          start_us);
         call("Marking_data", [&] { result = dll.Marking_data(md); });
     }
     report.completed = result == 1;  // also after an interrupt: the member walks the array and returns 1
@@ -226,6 +231,7 @@ int run_mark_command(MarkCommand c, std::ostream& out, std::ostream& err) {
     opts.real_time = c.real_time;
     opts.trace = false;
     SimulatedMachine machine(opts);
+    const double start_us = machine.now_us();
     machine.set_library_folder(c.grid_folder.empty() ? kNoGridFolder : c.grid_folder);
     PlatformReset platform_reset;
     set_platform(machine.platform());
@@ -238,7 +244,7 @@ int run_mark_command(MarkCommand c, std::ostream& out, std::ostream& err) {
     if (report.interrupted) err << "korvex mark: interrupted; the job was stopped and the laser is off\n";
 
     const bool written = write_job_outputs(machine, c.outputs, out, err);
-    (c.outputs.marks_path == "-" ? err : out) << job_summary(machine, c.head_steps_per_mm) << std::endl;
+    (c.outputs.marks_path == "-" ? err : out) << job_summary(machine, c.head_steps_per_mm, start_us) << std::endl;
     if (report.interrupted) return 130;
     if (!report.failure.empty() || !written) return 1;
     return report.completed ? 0 : 1;
@@ -277,6 +283,7 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
     opts.real_time = c.real_time;
     opts.clock_hz = c.clock_hz;
     SimulatedMachine machine(opts);
+    const double start_us = machine.now_us();
     PlatformReset platform_reset;
     bool interrupted = false;
     {
@@ -312,7 +319,7 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
         }
     }
     written = write_job_outputs(machine, c.outputs, out, err) && written;
-    (trace_path == "-" || marks_to_stdout ? err : out) << job_summary(machine, c.outputs.picture.head_steps_per_mm)
+    (trace_path == "-" || marks_to_stdout ? err : out) << job_summary(machine, c.outputs.picture.head_steps_per_mm, start_us)
                                                        << std::endl;
     if (interrupted) return 130;
     return written ? 0 : 1;

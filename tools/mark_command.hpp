@@ -26,8 +26,9 @@ struct JobOutputs {
 // and makes the result false; the other outputs are still written.
 bool write_job_outputs(const SimulatedMachine& machine, const JobOutputs& outputs, std::ostream& out, std::ostream& err);
 
-// The summary line of the job at the head's scale.
-std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm);
+// The summary line of the job at the head's scale; its machine time counts from start_us (the
+// monotonic clock does not start at 0).
+std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm, double start_us);
 
 // Marking parameters of `korvex mark` (the arguments of Marking_para that matter in direct mode).
 struct MarkParameters {
