@@ -29,11 +29,14 @@ JobInterrupt::JobInterrupt() {
     if (g_installed.exchange(true)) throw std::logic_error("a JobInterrupt is already installed");
     g_in_call.store(false);
     g_shift.store(false);
+    sigaction(SIGINT, nullptr, &previous_);
+    // A program started with SIGINT ignored (in the background of a shell) keeps ignoring it.
+    if (previous_.sa_handler == SIG_IGN) return;
     struct sigaction action {};
     action.sa_handler = on_sigint;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &previous_);
+    sigaction(SIGINT, &action, nullptr);
 }
 
 JobInterrupt::~JobInterrupt() {

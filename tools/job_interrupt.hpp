@@ -11,7 +11,8 @@ namespace korvex::tool {
 
 class JobInterrupt {
 public:
-    // Installs the SIGINT handler; only one JobInterrupt may exist at a time (std::logic_error).
+    // Installs the SIGINT handler, unless SIGINT is ignored (then it stays ignored); only one
+    // JobInterrupt may exist at a time (std::logic_error).
     JobInterrupt();
     // Puts the previous SIGINT disposition back.
     ~JobInterrupt();
