@@ -461,8 +461,29 @@ TEST_F(MarkCommandTest, LineScriptMarksOneLine) {
     EXPECT_EQ(out.str(), "line 0 0 1000 0\n");  // the marks took standard output from the trace
     EXPECT_NE(err.str().find("marked 10 mm (1000 D/A units)"), std::string::npos) << err.str();
 
-    c.trace_path = "-";
+    // The trace shows channel 0 loaded in equal steps of 2 (one marking cycle) from 0 to 1000.
+    TempDir dir("korvex_line_trace");
+    c.trace_path = dir.file("line.trace");
     std::ostringstream out2, err2;
-    EXPECT_EQ(run_script_command(c, out2, err2), 2);
-    EXPECT_NE(err2.str().find("cannot both go to standard output"), std::string::npos);
+    ASSERT_EQ(run_script_command(c, out2, err2), 0) << err2.str();
+    std::istringstream trace(read_file(c.trace_path));
+    std::vector<int> loads;
+    int low = 0, high = 0;
+    bool marking = false;
+    for (std::string line; std::getline(trace, line);) {
+        marking = marking || line == "call Marking_data [2,0,0,10,0,0]";
+        unsigned offset = 0, value = 0;
+        if (!marking || std::sscanf(line.c_str(), "card write %X %X", &offset, &value) != 2) continue;
+        if (offset == 0xDB) low = int(value);
+        if (offset == 0xD7) high = int(value);
+        if (offset == 0xCF && value == 0xC8) loads.push_back(high << 8 | low);
+    }
+    std::vector<int> expected;
+    for (int v = 2; v <= 1000; v += 2) expected.push_back(v);
+    EXPECT_EQ(loads, expected);
+
+    c.trace_path = "-";
+    std::ostringstream out3, err3;
+    EXPECT_EQ(run_script_command(c, out3, err3), 2);
+    EXPECT_NE(err3.str().find("cannot both go to standard output"), std::string::npos);
 }

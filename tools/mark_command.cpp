@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <iostream>
+#include <memory>
 #include <sstream>
 
 #include "host_script.hpp"
