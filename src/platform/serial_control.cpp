@@ -78,7 +78,8 @@ void SerialControl::set_open(bool open) {
         open_ = false;
         return;
     }
-    const std::string head = "serial open " + std::to_string(index_) + " " + std::to_string(port_) + " " + quoted(settings_text_);
+    const std::string head =
+        tracing() ? "serial open " + std::to_string(index_) + " " + std::to_string(port_) + " " + quoted(settings_text_) : "";
     try {
         LineSettings l;
         if (!parse_line_settings(settings_text_, l)) fail(serial_error::kInvalidPropertyValue, "line settings not accepted");
@@ -137,12 +138,12 @@ int32_t SerialControl::received_count() {
 void SerialControl::discard_received() {
     require_open("discard");
     device_discard();
-    trace_line("serial discard " + std::to_string(index_));
+    if (tracing()) trace_line("serial discard " + std::to_string(index_));
 }
 
 void SerialControl::write(const uint8_t* bytes, std::size_t count) {
     require_open("write");
-    trace_line("serial tx " + std::to_string(index_) + " " + hex_bytes(bytes, count));
+    if (tracing()) trace_line("serial tx " + std::to_string(index_) + " " + hex_bytes(bytes, count));
     device_write(bytes, count);
 }
 
@@ -151,7 +152,8 @@ int32_t SerialControl::read(uint8_t* out, int32_t capacity) {
     int32_t limit = read_length_ > 0 ? read_length_ : rx_size_;
     if (limit > kMaxRead) limit = kMaxRead;
     const int32_t got = device_read(read_buffer_.data(), limit);
-    if (got > 0) trace_line("serial rx " + std::to_string(index_) + " " + hex_bytes(read_buffer_.data(), static_cast<std::size_t>(got)));
+    if (got > 0 && tracing())
+        trace_line("serial rx " + std::to_string(index_) + " " + hex_bytes(read_buffer_.data(), static_cast<std::size_t>(got)));
     for (int32_t i = 0; i < got && i < capacity; ++i) out[i] = read_buffer_[static_cast<std::size_t>(i)];
     return got;
 }

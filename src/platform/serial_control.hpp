@@ -75,8 +75,10 @@ protected:
     virtual void device_discard() = 0;
     virtual void device_write(const uint8_t* bytes, std::size_t count) = 0;
 
+    // Trace lines are only built when someone records them (a real port often has no trace).
+    bool tracing() const { return trace_ && trace_->enabled(); }
     void trace_line(const std::string& text) {
-        if (trace_) trace_->line(text);
+        if (tracing()) trace_->line(text);
     }
 
 private:
