@@ -2,6 +2,7 @@
 // which stored files a run frame runs, and how it drops a transfer the host gave up.
 #include <gtest/gtest.h>
 
+#include "host_script.hpp"
 #include "platform/emulated_controller.hpp"
 
 using korvex::ControllerOptions;
@@ -143,4 +144,19 @@ TEST(ControllerProtocol, AGivenUpTransferIsDroppedAndSilenceCanStartLater) {
     feed(c, {1, 0, 0, 0, 0}, t);
     EXPECT_TRUE(c.dead());  // its third reply is where it stopped answering
     EXPECT_EQ(next_reply(c), (Bytes{0xDE, 0xAD}));
+}
+
+TEST(ControllerOptions, ControllerDirectivesOfHostScripts) {
+    const auto script = korvex::script::parse_script("@controller 1 emulator late=5 reply=AA at=2\n@controller 2 /dev/pts/9\n");
+    ASSERT_EQ(script.size(), 2u);
+    EXPECT_EQ(script[0].count, 1u);
+    EXPECT_EQ(script[0].text, "emulator late=5 reply=AA at=2");
+    EXPECT_EQ(script[1].text, "device /dev/pts/9");
+    try {
+        korvex::script::parse_script("\n@controller 1 emulator loud\n");
+        FAIL() << "an unknown option is a script error";
+    } catch (const korvex::script::ScriptError& e) {
+        EXPECT_EQ(e.line(), 2);
+    }
+    EXPECT_THROW(korvex::script::parse_script("@controller 0 emulator\n"), korvex::script::ScriptError);
 }
