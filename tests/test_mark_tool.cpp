@@ -487,3 +487,19 @@ TEST_F(MarkCommandTest, LineScriptMarksOneLine) {
     EXPECT_EQ(run_script_command(c, out3, err3), 2);
     EXPECT_NE(err3.str().find("cannot both go to standard output"), std::string::npos);
 }
+
+// What an emulated stand-alone controller marked when it ran its downloaded job reaches the marks
+// export (under its port's comment line) and, when the card marked nothing, the picture.
+TEST(RunCommandTest, ShowsWhatAnEmulatedControllerMarked) {
+    korvex::testing::reset_thread_state();
+    RunCommand c;
+    c.script_path = std::string(KORVEX_SOURCE_DIR) + "/examples/standalone.ks";
+    c.trace_path = "/dev/null";
+    c.outputs.marks_path = "-";
+    std::ostringstream out, err;
+    ASSERT_EQ(run_script_command(c, out, err), 0) << err.str();
+    const std::string marks = out.str();
+    const auto header = marks.find("# controller on port 1, controller steps\nline 0 0 500 0\nline 500 0 500 500\n");
+    EXPECT_NE(header, std::string::npos) << marks;
+    korvex::testing::reset_thread_state();
+}

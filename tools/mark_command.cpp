@@ -14,6 +14,8 @@
 #include "host_script_runner.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "korvex/platform.hpp"
+#include "platform/emulated_controller.hpp"
+#include "state/state.hpp"
 #include "vector_file.hpp"
 
 namespace korvex::tool {
@@ -104,14 +106,45 @@ std::string job_summary(const SimulatedMachine& machine, double head_steps_per_m
     return format_summary(summary);
 }
 
-bool write_job_outputs(const SimulatedMachine& machine, const JobOutputs& o, std::ostream& out, std::ostream& err) {
+// What a picture shows: the card's marks, or, when the laser on the card marked nothing, the marks
+// of the first emulated stand-alone controller that ran a job.
+static const EmulatedController* marking_controller(SimulatedMachine& machine) {
+    if (!machine.model().recorder().all().empty()) return nullptr;
+    for (int16_t port : machine.serial().emulator_ports())
+        if (!machine.serial().emulator(port)->marks().all().empty()) return machine.serial().emulator(port);
+    return nullptr;
+}
+static const MarkRecorder& picture_marks(SimulatedMachine& machine) {
+    const EmulatedController* c = marking_controller(machine);
+    return c ? c->marks() : machine.model().recorder();
+}
+// A controller step is the step size of the job it ran (su micrometres), so the picture of its
+// marks is drawn at 1000 / su steps per millimetre.
+static PictureOptions picture_options(SimulatedMachine& machine, PictureOptions o) {
+    const double su_um = thread_state_exists() ? thread_state().para.offPara.su : 0.0;
+    if (marking_controller(machine) && su_um > 0.0) o.head_steps_per_mm = 1000.0 / su_um;
+    return o;
+}
+
+bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& o, std::ostream& out, std::ostream& err) {
     bool ok = true;
+    // The card's marks, then what each emulated stand-alone controller marked when it ran its jobs
+    // (in controller steps), each under a comment line naming its port.
+    const auto write_all_marks = [&](std::ostream& stream) {
+        machine.write_marks(stream, o.marks_time);
+        for (int16_t port : machine.serial().emulator_ports()) {
+            const MarkRecorder& marks = machine.serial().emulator(port)->marks();
+            if (marks.all().empty()) continue;
+            stream << "# controller on port " << port << ", controller steps\n";
+            write_marks(stream, marks, o.marks_time);
+        }
+    };
     if (o.marks_path == "-") {
-        machine.write_marks(out, o.marks_time);
+        write_all_marks(out);
         out.flush();
     } else if (!o.marks_path.empty()) {
         std::ofstream file(o.marks_path);
-        if (file) machine.write_marks(file, o.marks_time);
+        if (file) write_all_marks(file);
         file.close();
         if (!file) {
             err << "korvex: cannot write " << o.marks_path << "\n";
@@ -125,7 +158,7 @@ bool write_job_outputs(const SimulatedMachine& machine, const JobOutputs& o, std
     for (const auto& [path, format] : pictures) {
         if (path->empty()) continue;
         try {
-            write_picture(machine.model().recorder(), format, *path, o.picture);
+            write_picture(picture_marks(machine), format, *path, picture_options(machine, o.picture));
             err << "korvex: picture written to " << *path << "\n";
         } catch (const PictureError& e) {
             err << "korvex: " << e.what() << "\n";

@@ -24,7 +24,7 @@ struct JobOutputs {
 
 // Writes the marks and pictures the outputs name. A file that cannot be written is reported on err
 // and makes the result false; the other outputs are still written.
-bool write_job_outputs(const SimulatedMachine& machine, const JobOutputs& outputs, std::ostream& out, std::ostream& err);
+bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& outputs, std::ostream& out, std::ostream& err);
 
 // The summary line of the job at the head's scale; its machine time counts from start_us (the
 // monotonic clock does not start at 0).
