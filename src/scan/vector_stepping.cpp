@@ -66,34 +66,23 @@ void Scan_vector(State& s, float x1, float y1, float x2, float y2) {
     const int64_t nx = int_div(dx < 0 ? -dx : dx, a), ny = int_div(dy < 0 ? -dy : dy, a);
     const int64_t sx = X2 >= X1 ? a : -static_cast<int64_t>(a);
     const int64_t sy = Y2 >= Y1 ? a : -static_cast<int64_t>(a);
-    if (nx > ny) {
-        int64_t e = 2 * ny - nx;
-        for (int64_t n = 0; n < nx; ++n) {
-            const int32_t next_x = to_i32(s.scan.lngPosX + sx);
-            int32_t next_y = s.scan.lngPosY;
-            if (e >= 0) {
-                next_y = to_i32(s.scan.lngPosY + sy);
-                e += 2 * ny - 2 * nx;
-            } else {
-                e += 2 * ny;
-            }
-            Point_step(s, next_x, next_y, cycle_us);
-            if (pulses) Pulse_train(s);
+    // The leading axis (X when it has more steps, else Y, also on a tie) advances every cycle; the
+    // other follows when the error term says so (a tie, e = 0, steps both).
+    const bool x_leads = nx > ny;
+    const int64_t n_lead = x_leads ? nx : ny, n_other = x_leads ? ny : nx;
+    const int64_t s_lead = x_leads ? sx : sy, s_other = x_leads ? sy : sx;
+    int64_t e = 2 * n_other - n_lead;
+    for (int64_t n = 0; n < n_lead; ++n) {
+        const int64_t lead = static_cast<int64_t>(x_leads ? s.scan.lngPosX : s.scan.lngPosY) + s_lead;
+        int64_t other = x_leads ? s.scan.lngPosY : s.scan.lngPosX;
+        if (e >= 0) {
+            other += s_other;
+            e += 2 * n_other - 2 * n_lead;
+        } else {
+            e += 2 * n_other;
         }
-    } else {
-        int64_t e = 2 * nx - ny;
-        for (int64_t n = 0; n < ny; ++n) {
-            const int32_t next_y = to_i32(s.scan.lngPosY + sy);
-            int32_t next_x = s.scan.lngPosX;
-            if (e >= 0) {
-                next_x = to_i32(s.scan.lngPosX + sx);
-                e += 2 * nx - 2 * ny;
-            } else {
-                e += 2 * nx;
-            }
-            Point_step(s, next_x, next_y, cycle_us);
-            if (pulses) Pulse_train(s);
-        }
+        Point_step(s, to_i32(x_leads ? lead : other), to_i32(x_leads ? other : lead), cycle_us);
+        if (pulses) Pulse_train(s);
     }
     if (s.scan.lngPosX != X2 || s.scan.lngPosY != Y2) {
         Point_step(s, X2, Y2, cycle_us);
