@@ -1,6 +1,7 @@
 // The job packer: speed headers, the polyline, dot list and pulse records byte for byte, laser
 // records written only when their values change, the corrections written back, and every value that
 // cannot be encoded raising its fault instead of a wrapped byte.
+#include "fault_of.hpp"
 #include "link/job_packer.hpp"
 #include "platform/emulated_controller_jobs.hpp"
 #include "test_link_fixture.hpp"
@@ -25,16 +26,6 @@ protected:
         Bytes out;
         for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
         return out;
-    }
-    template <class F>
-    static FaultKind fault_of(F&& f) {
-        try {
-            f();
-        } catch (const Fault& e) {
-            return e.kind();
-        }
-        ADD_FAILURE() << "no fault";
-        return FaultKind::unavailable;
     }
 };
 
