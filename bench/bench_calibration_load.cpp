@@ -13,7 +13,7 @@
 #include <string>
 
 #include "korvex/korvex_dll.hpp"
-#include "scan/calibration_file.hpp"
+#include "device/calibration_file.hpp"
 #include "state/state.hpp"
 
 namespace {

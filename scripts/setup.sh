@@ -9,7 +9,7 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libcairo2-dev libfreetype-dev libfontconfig-dev libdmtx-dev
-  fonts-dejavu-core
+  fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
 )
 
 missing=()

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "machine_fixture.hpp"
-#include "scan/calibration_file.hpp"
+#include "device/calibration_file.hpp"
 
 using namespace korvex;
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 #include "template_files.hpp"
 
 #include "core/leading_number.hpp"
-#include "platform/code_page.hpp"
+#include "core/code_page.hpp"
 #include "template/cell_list.hpp"
 #include "template/cells.hpp"
 #include "template/template_file.hpp"

@@ -8,6 +8,7 @@
 #include "controller_command.hpp"
 #include "mark_command.hpp"
 #include "template_show.hpp"
+#include "tool_command.hpp"
 
 namespace {
 
@@ -73,7 +74,15 @@ int main(int argc, char** argv) {
     std::string template_base;
     tmpl_show->add_option("BASE", template_base, "template base path (BASE.mc1 and BASE.nam)")->required();
 
+    const korvex::tool::ToolCommand commands[] = {
+        korvex::tool::add_eartag_command(app), korvex::tool::add_text_command(app),
+        korvex::tool::add_plot_command(app),   korvex::tool::add_fonts_command(app),
+        korvex::tool::add_fontc_command(app),
+    };
+
     CLI11_PARSE(app, argc, argv);
+    for (const auto& c : commands)
+        if (*c.sub) return c.run();
     if (*run) return korvex::tool::run_script_command(r, std::cout, std::cerr);
     if (*mark) return korvex::tool::run_mark_command(m, std::cout, std::cerr);
     if (*controller) return korvex::tool::run_controller_command(k, std::cout, std::cerr);

@@ -13,7 +13,7 @@
 #include "device/timer.hpp"
 #include "link/job_packer.hpp"
 #include "link/serial_link.hpp"
-#include "scan/calibration_file.hpp"
+#include "device/calibration_file.hpp"
 
 namespace korvex {
 

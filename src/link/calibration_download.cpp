@@ -4,7 +4,7 @@
 #include "link/command_exchange.hpp"
 #include "link/job_download.hpp"
 #include "link/serial_link.hpp"
-#include "scan/calibration_file.hpp"
+#include "device/calibration_file.hpp"
 
 namespace korvex {
 

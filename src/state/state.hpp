@@ -13,6 +13,7 @@
 #include "state/link_state.hpp"
 #include "state/scan_state.hpp"
 #include "state/cell_record.hpp"
+#include "state/font_state.hpp"
 #include "state/table.hpp"
 
 namespace korvex {
@@ -61,6 +62,8 @@ struct State {
     LinkGroup link;
     ScanGroup scan;
     TemplateGroup tmpl;
+    FontGroup font;
+    FillGroup fill;
 };
 
 // The calling thread's state; allocated on first use (by the first object created on the thread).

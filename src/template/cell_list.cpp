@@ -8,8 +8,8 @@
 
 #include "core/leading_number.hpp"
 #include "core/value_reader.hpp"
-#include "platform/code_page.hpp"
-#include "scan/calibration_file.hpp"
+#include "core/code_page.hpp"
+#include "device/calibration_file.hpp"
 
 namespace korvex {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "core/leading_number.hpp"
-#include "platform/code_page.hpp"
+#include "core/code_page.hpp"
 #include "template/cells.hpp"
 #include "template/template_file.hpp"
 

@@ -9,7 +9,7 @@
 
 #include "core/value_reader.hpp"
 #include "interface/fault_boundary.hpp"
-#include "platform/code_page.hpp"
+#include "core/code_page.hpp"
 #include "template/cell_list.hpp"
 #include "template/pens.hpp"
 

@@ -1,6 +1,6 @@
 // Calibration grid files: the file test and the loader of a head's grid file into the two offset
 // tables that the field correction adds to every D/A position.
-#include "scan/calibration_file.hpp"
+#include "device/calibration_file.hpp"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
 // Code page 936 through glibc iconv. Each direction keeps one conversion handle per thread, opened
 // on first use, so a text layout does not open a converter per character.
-#include "platform/code_page.hpp"
+#include "core/code_page.hpp"
 
 #include <iconv.h>
 

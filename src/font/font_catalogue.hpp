@@ -1,0 +1,19 @@
+// The font catalogue: the 60 display keys templates use for their fonts, each mapped to a stroke
+// font file in the library's font folder with the facts its glyph reader needs, and Font_load, which
+// resolves a text cell's wide and narrow font names to a catalogued file, a file named directly, or
+// a system outline face.
+#pragma once
+
+#include "state/state.hpp"
+
+namespace korvex {
+
+// Sets strFontPath to the library folder + "font/" and builds the catalogue anew.
+void Font_catalogue_init(State& s);
+
+// Resolves FontWideWork and FontNarrowWork (each independently); on success copies both into
+// curCell.FontWide and curCell.FontNarrow and returns True. Fails (False, the cell untouched) only
+// when a name matched a catalogue key none of whose files exists.
+vbool Font_load(State& s);
+
+}  // namespace korvex

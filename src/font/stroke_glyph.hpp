@@ -1,0 +1,29 @@
+// Stroke font files and glyphs: a glyph is read from its file's 3-byte offset table into the glyph
+// buffer as a normalised command list (pen up/down and signed-byte displacements), measured as the
+// box the pen travels, and marked through the scanner scaled, rotated and placed. Contour font files
+// named directly by a template are measured here too (never marked).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "state/state.hpp"
+
+namespace korvex {
+
+// Fills bytGlyph with glyph (row, cell) of the stroke font file `path` (glyph number
+// (row - rowBegin) x 94 + cell - 1). A command list over 4092 bytes is an index fault.
+void Glyph_read_strokes(State& s, int32_t row, int32_t cell, const std::string& path, int16_t cols, int16_t rows,
+                        int16_t rowBegin);
+
+// Measures into dblTextWidth, dblTextHeight, curCell.TextMinX/TextMinY: mode 0 the stroke glyph in
+// bytGlyph, -1 character `ch` of the contour font file `face`, 1 character `ch` of the system
+// outline face `face` at width x height mm. A zero width or height becomes 1.0.
+void Glyph_measure(State& s, int32_t mode, const std::string& ch, float width, float height, const std::string& face);
+
+// Marks the stroke glyph in bytGlyph at (x, y) mm, sx/sy steps per font unit, rotation matrix
+// (m11, m21, m12, m22), offset (ox, oy) mm. Ends with the laser off.
+void Glyph_mark_strokes(State& s, float x, float y, float sx, float sy, float m11, float m21, float m12, float m22,
+                        float ox, float oy);
+
+}  // namespace korvex

@@ -1,0 +1,22 @@
+// ToolCommand: a subcommand of the korvex program as its own file adds it. The file registers the
+// subcommand with its options and hands back how to run it once it has been chosen.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+
+namespace korvex::tool {
+
+struct ToolCommand {
+    CLI::App* sub = nullptr;
+    std::function<int()> run;  // exit status of the command
+};
+
+ToolCommand add_fonts_command(CLI::App& app);    // korvex fonts: the catalogue and its files
+ToolCommand add_fontc_command(CLI::App& app);    // korvex fontc: compile stroke font files
+ToolCommand add_text_command(CLI::App& app);     // korvex text: mark a text on the simulated machine
+ToolCommand add_plot_command(CLI::App& app);     // korvex plot: mark a plot file on the simulated machine
+ToolCommand add_eartag_command(CLI::App& app);   // korvex eartag: mark a batch of ear tags
+
+}  // namespace korvex::tool
