@@ -4,9 +4,24 @@
 // a system outline face.
 #pragma once
 
+#include <array>
+
 #include "state/state.hpp"
 
 namespace korvex {
+
+// One catalogue row as the library ships it (Font_catalogue_init copies the rows into the state).
+struct FontCatalogueEntry {
+    const char* key;
+    const char* file;
+    int16_t kind;       // 2 double-byte, 8 single-byte
+    int16_t rows;       // design height, font units
+    int16_t cols;       // design width, font units
+    int16_t row_begin;  // first GB2312 row of a double-byte file
+    int16_t extra1;
+    int32_t extra2;
+};
+extern const std::array<FontCatalogueEntry, kFontCatalogueRows> kFontCatalogue;
 
 // Sets strFontPath to the library folder + "font/" and builds the catalogue anew.
 void Font_catalogue_init(State& s);
