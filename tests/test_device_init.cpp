@@ -52,7 +52,8 @@ TEST_F(DeviceInitTest, BringUpClosesTheGateCentresTheScannerAndProgramsTheLaser)
     EXPECT_EQ(s.scan.zoneTable.at(0, 7), 1.0f);
     EXPECT_EQ(s.sig.blnGateEnable, kTrue);
     EXPECT_EQ(s.sig.blnLaserSleeping, kTrue);
-    EXPECT_EQ(s.device.picText, nullptr);
+    EXPECT_NE(s.device.picText, nullptr);  // the system fonts, as the host set no renderer
+    EXPECT_EQ(s.device.picText, s.platform.text_path);
 }
 
 TEST_F(DeviceInitTest, GatePolarityFollowsLaserSw) {

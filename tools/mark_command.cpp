@@ -86,11 +86,11 @@ private:
     uint64_t writes_ = 0;
 };
 
+}  // namespace
+
 bool names_output(const JobOutputs& o) {
     return !o.marks_path.empty() || !o.png_path.empty() || !o.svg_path.empty() || !o.pdf_path.empty();
 }
-
-}  // namespace
 
 std::string png_beside(const std::string& input) {
     const std::size_t slash = input.find_last_of('/');
@@ -168,10 +168,9 @@ bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& o, std::ostr
     return ok;
 }
 
-MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, const MarkParameters& p,
-                        JobInterrupt* interrupt, std::ostream& err, std::ostream* progress, double progress_interval_s) {
+MarkReport run_marking_job(SimulatedMachine& machine, const MarkParameters& p, JobInterrupt* interrupt, std::ostream& err,
+                           const std::string& command, const char* job_name, const std::function<bool(korvex_dll&)>& job) {
     MarkReport report;
-    const double start_us = machine.now_us();
     struct ShiftSource {
         ScriptedUi& ui;
         ~ShiftSource() { ui.set_shift_source(nullptr); }
@@ -195,14 +194,13 @@ MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, cons
         }
         const auto& boxes = machine.ui().shown();
         for (; shown < boxes.size(); ++shown)
-            err << "korvex mark: message \"" << boxes[shown].title << "\": " << boxes[shown].text << "\n";
+            err << command << ": message \"" << boxes[shown].title << "\": " << boxes[shown].text << "\n";
         if (interrupt && interrupt->interrupted_calls() > interrupted_before) report.interrupted = true;
-        if (!ok) err << "korvex mark: " << report.failure << "\n";
+        if (!ok) err << command << ": " << report.failure << "\n";
         return ok && !report.interrupted;
     };
 
     korvex_dll dll;
-    int16_t result = 0;
     if (!call("Marking_init_pci", [&] { dll.Marking_init_pci(128, 0, 0, 1, 0, std::vector<uint8_t>{0, 0, 0, 0}, 1); }))
         return report;
     if (!call("Marking_para", [&] {
@@ -211,29 +209,41 @@ MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, cons
         }))
         return report;
     if (!call("marking_start", [&] { dll.marking_start(); })) return report;
-    {
+    bool completed = false;
+    call(job_name, [&] { completed = job(dll); });
+    report.completed = completed;  // also after an interrupt: the job runs to its end with the laser held off
+    return report;
+}
+
+MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, const MarkParameters& p,
+                        JobInterrupt* interrupt, std::ostream& err, std::ostream* progress, double progress_interval_s) {
+    const double start_us = machine.now_us();
+    return run_marking_job(machine, p, interrupt, err, "korvex mark", "Marking_data", [&](korvex_dll& dll) {
         const Drawing drawing = describe_drawing(md);
         std::unique_ptr<ProgressListener> listener;
         if (progress && p.step_um > 0.0)
             listener = std::make_unique<ProgressListener>(machine, drawing, 1000.0 / p.step_um, *progress, progress_interval_s,
                                                           start_us);
-        call("Marking_data", [&] { result = dll.Marking_data(md); });
+        return dll.Marking_data(md) == 1;  // also after an interrupt: the member walks the array and returns 1
+    });
+}
+
+bool check_mark_parameters(const MarkParameters& p, const std::string& command, std::ostream& err) {
+    if (!(std::isfinite(p.step_um) && p.step_um > 0.0)) {
+        err << command << ": --step-um must be a positive number of micrometres\n";
+        return false;
     }
-    report.completed = result == 1;  // also after an interrupt: the member walks the array and returns 1
-    return report;
+    if (!(std::isfinite(p.mark_speed_mm_s) && p.mark_speed_mm_s > 0.0f) ||
+        !(std::isfinite(p.jump_speed_mm_s) && p.jump_speed_mm_s >= 0.0f)) {
+        err << command << ": the marking speed must be positive and the jump speed 0 (one-move jumps) or more\n";
+        return false;
+    }
+    return true;
 }
 
 int run_mark_command(MarkCommand c, std::ostream& out, std::ostream& err) {
     const MarkParameters& p = c.params;
-    if (!(std::isfinite(p.step_um) && p.step_um > 0.0)) {
-        err << "korvex mark: --step-um must be a positive number of micrometres\n";
-        return 2;
-    }
-    if (!(std::isfinite(p.mark_speed_mm_s) && p.mark_speed_mm_s > 0.0f) ||
-        !(std::isfinite(p.jump_speed_mm_s) && p.jump_speed_mm_s >= 0.0f)) {
-        err << "korvex mark: the marking speed must be positive and the jump speed 0 (one-move jumps) or more\n";
-        return 2;
-    }
+    if (!check_mark_parameters(p, "korvex mark", err)) return 2;
     if (c.head_steps_per_mm == 0.0) c.head_steps_per_mm = 1000.0 / p.step_um;
     c.outputs.picture.head_steps_per_mm = c.head_steps_per_mm;
     if (!names_output(c.outputs)) c.outputs.png_path = png_beside(c.input);

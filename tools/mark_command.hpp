@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "job_interrupt.hpp"
+#include "korvex/korvex_dll.hpp"
 #include "mark_picture.hpp"
 #include "platform/simulated_machine.hpp"
 
@@ -21,6 +23,9 @@ struct JobOutputs {
     std::string png_path, svg_path, pdf_path;
     PictureOptions picture;   // head scale, spot width, field, jumps
 };
+
+// True when the outputs name at least one file (or standard output).
+bool names_output(const JobOutputs& outputs);
 
 // Writes the marks and pictures the outputs name. A file that cannot be written is reported on err
 // and makes the result false; the other outputs are still written.
@@ -42,14 +47,25 @@ struct MarkParameters {
     int32_t settle_us = 100;     // upper bound of the wait after a vector
 };
 
+// False, with the reason on err (each line starting with `command`), for a step size or speeds the
+// machine cannot run with.
+bool check_mark_parameters(const MarkParameters& params, const std::string& command, std::ostream& err);
+
 struct MarkReport {
     bool completed = false;    // every call returned (Marking_data returned 1)
     bool interrupted = false;  // SIGINT held Shift during a call
     std::string failure;       // the call that faulted and why, when one did
 };
 
-// Brings the simulated machine up through a korvex_dll (Marking_init_pci 128 0 0 1 0 [0,0,0,0] 1,
-// Marking_para, marking_start) and marks md with Marking_data. The thread's platform must already
+// Brings the simulated machine up (Marking_init_pci 128 0 0 1 0 [0,0,0,0] 1, Marking_para,
+// marking_start) through a korvex_dll, then runs `job` as one more library call named `job_name`
+// (its faults, the library's messages and an interrupt reported the same way, each
+// line starting with `command`). The report is completed when the job returned true.
+MarkReport run_marking_job(SimulatedMachine& machine, const MarkParameters& params, JobInterrupt* interrupt,
+                           std::ostream& err, const std::string& command, const char* job_name,
+                           const std::function<bool(korvex_dll&)>& job);
+
+// Brings the machine up as above and marks md with Marking_data. The thread's platform must already
 // be the machine's. Messages the library shows and failures go to err; with progress set, a line
 // every progress_interval_s seconds of wall time while Marking_data runs.
 MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, const MarkParameters& params,

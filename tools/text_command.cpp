@@ -1,18 +1,179 @@
-// korvex text: not built yet.
-#include "tool_command.hpp"
+// korvex text: brings the simulated machine up, fills the current cell from the options, resolves
+// its fonts with the font loader and marks it with the text layout, all inside one library call,
+// then writes the marks and the picture like korvex mark.
+#include "text_command.hpp"
 
+#include <cmath>
 #include <iostream>
+#include <memory>
+
+#include "device/calibration_file.hpp"
+#include "font/font_catalogue.hpp"
+#include "font/text_layout.hpp"
+#include "interface/fault_boundary.hpp"
+#include "job_interrupt.hpp"
+#include "job_options.hpp"
+#include "korvex/platform.hpp"
+#include "tool_command.hpp"
 
 namespace korvex::tool {
 
-ToolCommand add_text_command(CLI::App& app) {
-    ToolCommand c;
-    c.sub = app.add_subcommand("text", "(not built yet)");
-    c.run = [] {
-        std::cerr << "korvex text: not built yet\n";
+namespace {
+
+// A catalogue key when its file is in the font folder, else the system face.
+std::string font_or_face(const State& s, const char* key, const char* face) {
+    for (const FontCatalogueEntry& e : kFontCatalogue)
+        if (std::string(e.key) == key && File_exists(s.font.strFontPath + e.file)) return key;
+    return face;
+}
+
+FontRecord font_record(const std::string& name, const TextCommand& c) {
+    FontRecord f;
+    f.Name = name;
+    f.Height = c.height_mm;
+    f.Width = c.width_mm;
+    f.Space = c.spacing_mm;
+    return f;
+}
+
+// Marks the text as the print pass marks a text cell; false when a font is missing.
+bool mark_text(State& s, const TextCommand& c, std::string& fonts_used, std::string& font_folder) {
+    Font_catalogue_init(s);
+    font_folder = s.font.strFontPath;
+    const std::string narrow = !c.narrow_font.empty() ? c.narrow_font : font_or_face(s, "special_Romans", "DejaVu Sans");
+    const std::string wide = !c.wide_font.empty() ? c.wide_font : font_or_face(s, "special_DFS", "AR PL UMing CN");
+    fonts_used = "narrow " + narrow + ", wide " + wide;
+
+    CellRecord& cell = s.tmpl.curCell;
+    cell = CellRecord{};
+    cell.Text = c.text;
+    cell.Mode = text_cell_mode(c);
+    cell.ArcDiameter = c.arc_diameter_mm;
+    cell.ArcAngle = c.arc_start_deg;
+    cell.Angle = c.angle_deg;
+    cell.FillSpace = c.fill_mm;
+    cell.FontWide = s.tmpl.FontWideWork = font_record(wide, c);
+    cell.FontNarrow = s.tmpl.FontNarrowWork = font_record(narrow, c);
+    if (Font_load(s) == kFalse) return false;
+    Text_mark(s, c.x_mm, c.y_mm, 1.0f, 1.0f);
+    return true;
+}
+
+}  // namespace
+
+int32_t text_cell_mode(const TextCommand& c) {
+    int32_t mode = 0;
+    if (c.arc_diameter_mm > 0.0f) mode |= kCellModeArc;
+    if (c.arc_orientation) mode |= kCellModeArcOrient;
+    if (c.arc_direction) mode |= kCellModeArcDirection;
+    if (c.vertical) mode |= kCellModeVertical;
+    if (c.fill_mm > 0.0f) mode |= kCellModeFill;
+    if (c.italic) mode |= kCellModeOutline1;
+    if (c.bold) mode |= kCellModeOutline2;
+    if (c.outline_off) mode |= 0x80;
+    return mode;
+}
+
+int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
+    if (!check_mark_parameters(c.params, "korvex text", err)) return 2;
+    for (float v : {c.width_mm, c.height_mm, c.spacing_mm, c.angle_deg, c.arc_diameter_mm, c.arc_start_deg, c.x_mm, c.y_mm,
+                    c.fill_mm}) {
+        if (!std::isfinite(v)) {
+            err << "korvex text: sizes, angles and positions must be numbers\n";
+            return 2;
+        }
+    }
+    if (c.text.empty()) {
+        err << "korvex text: nothing to mark (empty text)\n";
         return 2;
-    };
-    return c;
+    }
+    const double head_steps_per_mm = 1000.0 / c.params.step_um;
+    c.outputs.picture.head_steps_per_mm = head_steps_per_mm;
+    if (!names_output(c.outputs)) c.outputs.png_path = "text.png";
+    if (c.outputs.picture.caption.empty()) c.outputs.picture.caption = c.text;
+    try {
+        check_picture_options(c.outputs.picture);
+    } catch (const PictureError& e) {
+        err << "korvex text: " << e.what() << "\n";
+        return 2;
+    }
+
+    SimulatedMachine::Options opts;
+    opts.real_time = c.real_time;
+    opts.trace = false;
+    SimulatedMachine machine(opts);
+    const double start_us = machine.now_us();
+    if (!c.folder.empty()) machine.set_library_folder(c.folder);
+    struct PlatformReset {
+        ~PlatformReset() { set_platform(Platform{}); }
+    } platform_reset;
+    set_platform(machine.platform());
+
+    bool fonts_found = true;
+    std::string fonts_used, font_folder;
+    MarkReport report;
+    {
+        JobInterrupt interrupt;
+        report = run_marking_job(machine, c.params, &interrupt, err, "korvex text", "Text_mark", [&](korvex_dll&) {
+            fonts_found = run_member([&](State& s) { return mark_text(s, c, fonts_used, font_folder); });
+            return fonts_found;
+        });
+    }
+    if (!fonts_used.empty()) err << "korvex text: fonts " << fonts_used << "\n";
+    if (!fonts_found) {
+        err << "korvex text: 无相应字库！ (a font key whose file is not in " << font_folder << ")\n";
+        return 1;
+    }
+    if (report.interrupted) err << "korvex text: interrupted; the job was stopped and the laser is off\n";
+
+    const bool written = write_job_outputs(machine, c.outputs, out, err);
+    (c.outputs.marks_path == "-" ? err : out) << job_summary(machine, head_steps_per_mm, start_us) << std::endl;
+    if (report.interrupted) return 130;
+    if (!report.failure.empty() || !written) return 1;
+    return report.completed ? 0 : 1;
+}
+
+ToolCommand add_text_command(CLI::App& app) {
+    auto command = std::make_shared<TextCommand>();
+    TextCommand& c = *command;
+    ToolCommand t;
+    auto* cmd = t.sub = app.add_subcommand(
+        "text", "Mark a text on the simulated machine as a template's text cell is marked, and draw it");
+    cmd->footer(
+        "Fonts: a catalogue key (special_Romans, ...), a file in FOLDER/font/, or any other name as a system outline\n"
+        "face (fontconfig picks it or its substitute). Single-byte characters use --narrow, double-byte ones --wide;\n"
+        "both take their size and spacing from --width, --height and --spacing. Without any output option the\n"
+        "picture goes to text.png in the current directory.");
+    cmd->add_option("TEXT", c.text, "the text (UTF-8)")->required();
+    cmd->add_option("--narrow", c.narrow_font, "font of single-byte characters: KEY, FILE or FACE (default: special_Romans "
+                                                 "when its file is there, else DejaVu Sans)");
+    cmd->add_option("--wide", c.wide_font, "font of double-byte characters: KEY, FILE or FACE (default: special_DFS when "
+                                             "its file is there, else AR PL UMing CN)");
+    cmd->add_option("--width", c.width_mm, "character width, mm")->capture_default_str();
+    cmd->add_option("--height", c.height_mm, "character height, mm")->capture_default_str();
+    cmd->add_option("--spacing", c.spacing_mm, "gap between characters, mm")->capture_default_str();
+    cmd->add_option("--angle", c.angle_deg, "rotation of straight or vertical text, degrees")->capture_default_str();
+    cmd->add_flag("--vertical", c.vertical, "stack the characters, the first on top");
+    cmd->add_option("--arc", c.arc_diameter_mm, "lay the text on an arc of this diameter, mm");
+    cmd->add_option("--arc-start", c.arc_start_deg, "angle on the circle where the text starts, degrees")
+        ->capture_default_str();
+    cmd->add_flag("--arc-direction", c.arc_direction, "run the arc text the other way round (counter-clockwise)");
+    cmd->add_flag("--arc-orientation", c.arc_orientation, "turn the characters to face the other way on the arc");
+    cmd->add_option("--x", c.x_mm, "x of the text block's lower-left corner (arc: the circle's centre), mm")
+        ->capture_default_str();
+    cmd->add_option("--y", c.y_mm, "y of the text block's lower-left corner (arc: the circle's centre), mm")
+        ->capture_default_str();
+    cmd->add_option("--fill", c.fill_mm, "fill outline-font characters with hatch lines this far apart, mm");
+    cmd->add_flag("--bold", c.bold, "bold outline-font characters");
+    cmd->add_flag("--italic", c.italic, "italic outline-font characters");
+    cmd->add_flag("--outline-off", c.outline_off, "with --fill: mark the hatch lines only, not the outline");
+    add_mark_parameter_options(cmd, c.params);
+    cmd->add_option("--folder", c.folder, "library folder with the fonts in font/ (default: KORVEX_HOME, else the "
+                                          "program's folder)");
+    cmd->add_flag("--real-time", c.real_time, "pace with the monotonic clock instead of the virtual one");
+    add_output_options(cmd, c.outputs);
+    t.run = [command] { return run_text_command(*command, std::cout, std::cerr); };
+    return t;
 }
 
 }  // namespace korvex::tool

@@ -1,6 +1,6 @@
 // Platform: the set of host-side backends one host thread uses (card, clock, operator interface,
 // outline text, library folder). Set it before the thread's first call; every entry left empty gets
-// its default (the simulated card, the virtual clock, the console; no outline text renderer).
+// its default (the simulated card, the virtual clock, the console, the system's outline fonts).
 #pragma once
 
 #include <string>
@@ -17,7 +17,7 @@ struct Platform {
     IoCard* card = nullptr;
     Clock* clock = nullptr;
     HostUi* ui = nullptr;
-    // Outline-font renderer; none by default (outline text then has no surface to draw on).
+    // Outline-font renderer; by default the system's fonts through fontconfig and FreeType.
     TextPath* text_path = nullptr;
     // The four serial controls of the stand-alone link; by default real lines (KORVEX_COM<n> or
     // /dev/ttyS<n-1> for port number n).

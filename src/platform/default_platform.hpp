@@ -1,10 +1,12 @@
 // The backends a thread gets when its host sets none: the simulated card on the virtual clock and
-// the console operator interface; and the library's own folder (grid files, fonts).
+// the console operator interface, outline text from the system's fonts; and the library's own
+// folder (grid files, fonts).
 #pragma once
 
 #include <string>
 
 #include "platform/console_ui.hpp"
+#include "platform/freetype_text_path.hpp"
 #include "platform/posix_serial_port.hpp"
 #include "platform/simulated_card.hpp"
 #include "platform/virtual_clock.hpp"
@@ -18,11 +20,13 @@ public:
     VirtualClock& clock() { return clock_; }
     ConsoleUi& ui() { return ui_; }
     PosixSerialPort& serial(int index) { return serial_[index & 3]; }
+    FreeTypeTextPath& text_path() { return text_path_; }
 
 private:
     VirtualClock clock_;
     SimulatedCard card_;
     ConsoleUi ui_;
+    FreeTypeTextPath text_path_;
     PosixSerialPort serial_[4] = {PosixSerialPort{0}, PosixSerialPort{1}, PosixSerialPort{2}, PosixSerialPort{3}};
 };
 

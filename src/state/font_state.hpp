@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/numeric.hpp"
+#include "korvex/text_path.hpp"
 #include "state/table.hpp"
 
 namespace korvex {
@@ -69,12 +71,14 @@ struct FontGroup {
     std::vector<float> sngCharScaleY;
     float sngArcAngle = 0.0f;  // degrees of arc taken up so far
 
-    // The flattened path of the last outline-font character, and its text extent (device units).
-    Table<int32_t, kPathPoints> ptPathX;
-    Table<int32_t, kPathPoints> ptPathY;
-    Table<uint8_t, kPathPoints> bytPathType;
+    // The flattened path of the last outline-font character (points and their types), and its
+    // text extent (device units; the renderer reports the advance cx only).
+    Table<TextPathPoint, kPathPoints> ptPath;
     int32_t szTextCx = 0;
     int32_t szTextCy = 0;
+    // The italic setting the outline renderer keeps from the last character marked; measuring
+    // renders with it unchanged.
+    vbool picTextItalic = kFalse;
 };
 
 struct FillGroup {

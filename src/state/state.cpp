@@ -16,6 +16,7 @@ static Platform filled(const Platform& p) {
     if (!out.card) out.card = &d.card();
     if (!out.clock) out.clock = &d.clock();
     if (!out.ui) out.ui = &d.ui();
+    if (!out.text_path) out.text_path = &d.text_path();
     for (int i = 0; i < 4; ++i)
         if (!out.serial[i]) out.serial[i] = &d.serial(i);
     if (out.library_folder.empty()) out.library_folder = default_library_folder();
