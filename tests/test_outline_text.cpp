@@ -235,7 +235,9 @@ TEST_F(OutlineTextTest, TheEdgeListDropsRepeatedEndsAndClosingEdgesThatAreThere)
     }
     EXPECT_EQ(f.lngContourEnd.at(0), 3);
     EXPECT_EQ(f.lngContourEnd.at(1), 6);
-    if (!missing) EXPECT_NE(filled, kFalse);
+    if (!missing) {
+        EXPECT_NE(filled, kFalse);
+    }
     state().tmpl.curCell.Mode = 0;
     EXPECT_EQ(Outline_fill(state(), 8, 1.0f), kFalse);  // without the fill bit nothing is built
 }

@@ -9,6 +9,7 @@
 
 #include "device/calibration_file.hpp"
 #include "font/font_catalogue.hpp"
+#include "font/outline_text.hpp"
 #include "font/text_layout.hpp"
 #include "interface/fault_boundary.hpp"
 #include "job_interrupt.hpp"
@@ -70,7 +71,7 @@ int32_t text_cell_mode(const TextCommand& c) {
     if (c.fill_mm > 0.0f) mode |= kCellModeFill;
     if (c.italic) mode |= kCellModeOutline1;
     if (c.bold) mode |= kCellModeOutline2;
-    if (c.outline_off) mode |= 0x80;
+    if (c.outline_off) mode |= kCellModeFillOnly;
     return mode;
 }
 

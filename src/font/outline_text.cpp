@@ -14,7 +14,6 @@ namespace korvex {
 
 namespace {
 
-constexpr int32_t kCellModeFillOnly = 0x80;  // with the fill bit: hatch without the outline
 constexpr uint8_t kPathMoveTo = 6;
 constexpr uint8_t kPathLineTo = 2;
 constexpr uint8_t kPathClose = 3;

@@ -11,6 +11,9 @@
 
 namespace korvex {
 
+// curCell.Mode bit that, with the fill bit, marks filled characters without their outline.
+inline constexpr int32_t kCellModeFillOnly = 0x80;
+
 // Glyph_measure mode 1: measures character `ch` of face `face` at W x H mm, in scanner steps.
 void Glyph_measure_outline(State& s, const std::string& ch, float W, float H, const std::string& face);
 
