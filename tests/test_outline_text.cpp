@@ -114,6 +114,9 @@ TEST(FreeTypeTextPathTest, RendersInstalledFacesInTheCellFrame) {
     const auto zhong = render(r, "AR PL UMing CN", "中", advance);
     EXPECT_GE(figures(zhong), 2);
     EXPECT_NEAR(advance, 2667, 2);  // a full em
+    // The CJK face has no bold: its strokes are thickened and the advance grows by 1/24 em.
+    render(r, "AR PL UMing CN", "中", advance, true);
+    EXPECT_NEAR(advance, 2667 + 2667 / 24, 2);
     // A space has no outline, only its advance.
     EXPECT_TRUE(render(r, "DejaVu Sans", " ", advance).empty());
     EXPECT_GT(advance, 0);

@@ -1,6 +1,6 @@
 // The default outline-font renderer on FreeType and fontconfig. A face is looked up once per
 // (name, bold, italic) and kept open; bold and italic come from the face fontconfig picks when the
-// family has them, else from emboldening and a 12-degree slant of the upright outline.
+// family has them, else from emboldening and a 12-degree slant of the regular upright outline.
 #include "platform/freetype_text_path.hpp"
 
 #include <fontconfig/fontconfig.h>
@@ -68,8 +68,8 @@ FreeTypeTextPath::~FreeTypeTextPath() {
 }
 
 FreeTypeTextPath::Face& FreeTypeTextPath::face(std::string_view face_name, bool bold, bool italic) {
-    auto key = std::make_tuple(std::string(face_name), bold, italic);
-    if (auto it = faces_.find(key); it != faces_.end()) return it->second;
+    if (auto it = faces_.find(FaceKeyView{face_name, bold, italic}); it != faces_.end()) return it->second;
+    FaceKey key{std::string(face_name), bold, italic};
 
     if (!library_ && FT_Init_FreeType(&library_) != 0) {
         library_ = nullptr;
@@ -90,14 +90,12 @@ FreeTypeTextPath::Face& FreeTypeTextPath::face(std::string_view face_name, bool 
     FcPattern* match = FcFontMatch(nullptr, pattern, &result);
     FcPatternDestroy(pattern);
     FcChar8* file = nullptr;
-    int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+    int index = 0;
     if (!match || FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch) {
         if (match) FcPatternDestroy(match);
         raise_fault(FaultKind::device, "no outline font is installed");
     }
     FcPatternGetInteger(match, FC_INDEX, 0, &index);
-    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
 
     Face f;
     f.file = reinterpret_cast<const char*>(file);
@@ -113,8 +111,12 @@ FreeTypeTextPath::Face& FreeTypeTextPath::face(std::string_view face_name, bool 
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f.ft_face, FT_SFNT_OS2));
     f.cell_top = os2 && os2->version != 0xFFFF && os2->usWinAscent > 0 ? os2->usWinAscent : f.ft_face->ascender;
     f.scale = kUnitsPerEm / f.ft_face->units_per_EM;
-    if (bold && weight < FC_WEIGHT_DEMIBOLD) f.embolden = f.ft_face->units_per_EM / 24;
-    f.oblique = italic && slant == FC_SLANT_ROMAN;
+    // Styles the face lacks are made from its outline (fontconfig may have picked a regular or
+    // upright face for want of a bold or italic one).
+    const bool face_bold = os2 && os2->version != 0xFFFF ? os2->usWeightClass >= 600
+                                                         : (f.ft_face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
+    if (bold && !face_bold) f.embolden = f.ft_face->units_per_EM / 24;
+    f.oblique = italic && !(f.ft_face->style_flags & FT_STYLE_FLAG_ITALIC);
     return faces_.emplace(std::move(key), f).first->second;
 }
 

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <tuple>
 
 #include <ft2build.h>
@@ -45,8 +46,19 @@ private:
     };
     Face& face(std::string_view face_name, bool bold, bool italic);
 
+    // Faces by (name, bold, italic), looked up by a view of the name so a lookup allocates nothing.
+    using FaceKey = std::tuple<std::string, bool, bool>;
+    using FaceKeyView = std::tuple<std::string_view, bool, bool>;
+    struct FaceKeyLess {
+        using is_transparent = void;
+        static FaceKeyView view(const FaceKey& k) { return {std::get<0>(k), std::get<1>(k), std::get<2>(k)}; }
+        static FaceKeyView view(const FaceKeyView& k) { return k; }
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const { return view(a) < view(b); }
+    };
+
     FT_Library library_ = nullptr;  // made on first use
-    std::map<std::tuple<std::string, bool, bool>, Face> faces_;
+    std::map<FaceKey, Face, FaceKeyLess> faces_;
 };
 
 }  // namespace korvex
