@@ -34,6 +34,7 @@ protected:
 TEST_F(FontCatalogueTest, NamesResolveToCatalogueFilesFallbacksFolderFilesOrOutlineFaces) {
     write_font("hz128f.sl", {});
     write_font("romans.sl", {});
+    state().font = FontGroup{};  // no e_Initlize yet: the catalogue is built on first use
     ASSERT_EQ(load("special_DFS", "special_Romans"), kTrue);
     EXPECT_EQ(wide().File, font_path("hz128f.sl"));
     EXPECT_EQ((std::array{wide().Kind, wide().Cols, wide().RowBegin, wide().Extra1}), (std::array<int16_t, 4>{2, 128, 16, 87}));

@@ -59,6 +59,9 @@ void Font_catalogue_init(State& s) {
 }
 
 vbool Font_load(State& s) {
+    // A host that went straight to printing without e_Initlize would otherwise resolve every name
+    // against an empty catalogue and the current directory, and print keys as outline faces.
+    if (s.font.strFontPath.empty()) Font_catalogue_init(s);
     TemplateGroup& t = s.tmpl;
     // Each record goes through the three ways in turn, independently of the other record.
     bool wide = Catalogue_resolve(s.font, t.FontWideWork);
