@@ -29,8 +29,8 @@ uint32_t index_entry(const Bytes& file, std::size_t n) {
     return file.at(3 * n) | file.at(3 * n + 1) << 8 | file.at(3 * n + 2) << 16;
 }
 
-// The pen-down polylines of the glyph in the glyph buffer, in font units.
-std::vector<std::vector<GridPoint>> drawn_polylines(korvex::State& s) {
+// The pen-down polylines of the glyph in a glyph buffer, in font units.
+std::vector<std::vector<GridPoint>> drawn_polylines(const korvex::GlyphBuffer& glyph) {
     std::vector<std::vector<GridPoint>> lines;
     GridPoint pen{};
     bool down = false;
@@ -39,8 +39,8 @@ std::vector<std::vector<GridPoint>> drawn_polylines(korvex::State& s) {
         pen.y += static_cast<int8_t>(dy);
         if (down) lines.back().push_back(pen);
     };
-    for (int i = korvex::kGlyphCommandStart; s.font.bytGlyph.at(i) != 0;) {
-        const uint8_t c = s.font.bytGlyph.at(i);
+    for (int i = korvex::kGlyphCommandStart; glyph.at(i) != 0;) {
+        const uint8_t c = glyph.at(i);
         if (c == 1) {
             down = true;
             lines.push_back({pen});
@@ -49,12 +49,12 @@ std::vector<std::vector<GridPoint>> drawn_polylines(korvex::State& s) {
             down = false;
             ++i;
         } else if (c == 8) {
-            step(s.font.bytGlyph.at(i + 1), s.font.bytGlyph.at(i + 2));
+            step(glyph.at(i + 1), glyph.at(i + 2));
             i += 3;
         } else {
             EXPECT_EQ(c, 9) << "at " << i;
-            for (i += 1; s.font.bytGlyph.at(i) != 0 || s.font.bytGlyph.at(i + 1) != 0; i += 2)
-                step(s.font.bytGlyph.at(i), s.font.bytGlyph.at(i + 1));
+            for (i += 1; glyph.at(i) != 0 || glyph.at(i + 1) != 0; i += 2)
+                step(glyph.at(i), glyph.at(i + 1));
             i += 2;
         }
     }
@@ -88,16 +88,15 @@ TEST_F(FontCompilerTest, GlyphBytesAndOffsetTable) {
               (Bytes{2, 1, 9, 100, 0, 100, 0, 0, 10, 156, 0, 156, 0, 0, 0, 2, 8, 105, 251, 8, 105, 251, 0}));
 }
 
-TEST_F(FontCompilerTest, HersheyGlyphReadsBackScaledToTheDesignSize) {
+TEST(FontCompiler, HersheyGlyphReadsBackScaledToTheDesignSize) {
     const std::string source = "/usr/share/hershey-fonts/rowmans.jhf";
-    const std::string font = path("romans40.sl");
-    korvex::fontc::Write_file(font, korvex::fontc::Assemble_font(korvex::fontc::Compile_hershey_font(source, 40, false)));
+    const Bytes font = korvex::fontc::Assemble_font(korvex::fontc::Compile_hershey_font(source, 40, false));
     const korvex::fontc::HersheyGlyph a = korvex::fontc::Read_hershey(source).at('A' - 32);
     const double k = 40.0 / 24.0;
 
-    korvex::State& s = state();
-    korvex::Glyph_read_strokes(s, 1, 'A' + 1, font, 40, 40, 1);
-    const auto lines = drawn_polylines(s);
+    korvex::GlyphBuffer glyph;
+    korvex::Glyph_read_strokes_from(font, 'A', 40, 40, glyph);
+    const auto lines = drawn_polylines(glyph);
     ASSERT_EQ(lines.size(), a.strokes.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         ASSERT_EQ(lines[i].size(), a.strokes[i].size()) << "stroke " << i;
@@ -106,10 +105,10 @@ TEST_F(FontCompilerTest, HersheyGlyphReadsBackScaledToTheDesignSize) {
             EXPECT_NEAR(lines[i][j].y, (9 - a.strokes[i][j].second) * k, 0.5) << i << "," << j;
         }
     }
-    korvex::Glyph_measure(s, 0, "", 0, 0, "");
-    EXPECT_EQ(s.font.dblTextWidth, 30.0);   // the advance: 18 Hershey units
-    EXPECT_EQ(s.font.dblTextHeight, 35.0);  // capitals stand 21 of 24 units
-    EXPECT_EQ(s.tmpl.curCell.TextMinY, 0.0f);
+    const korvex::GlyphBox box = korvex::Stroke_glyph_box(glyph);
+    EXPECT_EQ(box.width, 30.0);   // the advance: 18 Hershey units
+    EXPECT_EQ(box.height, 35.0);  // capitals stand 21 of 24 units
+    EXPECT_EQ(box.min_y, 0.0f);
 }
 
 TEST_F(FontCompilerTest, BuildMakesTheGb2312SongFont) {
@@ -126,7 +125,7 @@ TEST_F(FontCompilerTest, BuildMakesTheGb2312SongFont) {
 
     korvex::State& s = state();
     korvex::Glyph_read_strokes(s, 17, 64, font, 128, 128, 16);
-    EXPECT_GT(drawn_polylines(s).size(), 5u);
+    EXPECT_GT(drawn_polylines(s.font.bytGlyph).size(), 5u);
     korvex::Glyph_measure(s, 0, "", 0, 0, "");
     EXPECT_EQ(s.font.dblTextWidth, 128.0);  // a full em
     EXPECT_GT(s.font.dblTextHeight, 100.0);
