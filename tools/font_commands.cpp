@@ -63,19 +63,13 @@ int compile_fonts(const FontcOptions& o) {
             std::cout << f.file << ": " << f.glyphs << " glyphs, " << f.bytes << " bytes\n";
         return 0;
     }
-    if (o.output.empty()) {
-        std::cerr << "korvex fontc: --output is required with --hershey or --outline\n";
+    if (o.hershey.empty() == o.outline.empty() || o.output.empty()) {
+        std::cerr << "korvex fontc: give --hershey or --outline with --output, or --catalogue\n";
         return 2;
     }
-    std::vector<std::optional<std::vector<uint8_t>>> glyphs;
-    if (!o.hershey.empty())
-        glyphs = fontc::Compile_hershey_font(o.hershey, o.size ? o.size : fontc::kHersheyDesignSize, o.fixed_pitch);
-    else if (!o.outline.empty())
-        glyphs = fontc::Compile_outline_font(o.outline, o.face, o.size ? o.size : 128, o.row_begin);
-    else {
-        std::cerr << "korvex fontc: give --hershey, --outline or --catalogue\n";
-        return 2;
-    }
+    const auto glyphs = !o.hershey.empty()
+                            ? fontc::Compile_hershey_font(o.hershey, o.size ? o.size : fontc::kHersheyDesignSize, o.fixed_pitch)
+                            : fontc::Compile_outline_font(o.outline, o.face, o.size ? o.size : 128, o.row_begin);
     const std::vector<uint8_t> bytes = fontc::Assemble_font(glyphs);
     fontc::Write_file(o.output, bytes);
     std::size_t count = 0;

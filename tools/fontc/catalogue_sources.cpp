@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -76,6 +77,9 @@ std::vector<std::optional<std::vector<uint8_t>>> Compile_catalogue_file(const Ca
 
 std::vector<CompiledFont> Compile_catalogue(const std::string& folder, unsigned workers,
                                             std::vector<std::string>& sources_read) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) raise_fault(FaultKind::file, "cannot make the folder " + folder);
     const std::vector<CatalogueSource>& sources = Catalogue_sources();
     std::vector<CompiledFont> done(sources.size());
     std::atomic<std::size_t> next{0};

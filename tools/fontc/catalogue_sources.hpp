@@ -37,7 +37,7 @@ struct CompiledFont {
     std::size_t bytes = 0;
 };
 
-// Writes every catalogue file that has a source into `folder` (which must exist), working on up to
+// Writes every catalogue file that has a source into `folder` (made when missing), working on up to
 // `workers` files at once. `sources_read` receives every source file used.
 std::vector<CompiledFont> Compile_catalogue(const std::string& folder, unsigned workers,
                                             std::vector<std::string>& sources_read);

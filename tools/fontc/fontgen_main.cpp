@@ -3,7 +3,6 @@
 // the build makes the fonts again only when the compiler or a source font changes.
 //   korvex_fontgen FONT_FOLDER STAMP DEPFILE
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <thread>
@@ -17,7 +16,6 @@ int main(int argc, char** argv) try {
     }
     const std::string folder = argv[1], stamp = argv[2], depfile = argv[3];
     const auto start = std::chrono::steady_clock::now();
-    std::filesystem::create_directories(folder);
     std::vector<std::string> sources;
     const auto fonts = korvex::fontc::Compile_catalogue(folder, std::max(1u, std::thread::hardware_concurrency()), sources);
     std::size_t bytes = 0;

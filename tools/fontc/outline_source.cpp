@@ -175,7 +175,11 @@ OutlineFont::OutlineFont(const std::string& file, const std::string& family, int
     FT_Long faces = 1;
     for (FT_Long i = 0; i < faces; ++i) {
         FT_Face face = nullptr;
-        if (FT_New_Face(impl_->library, file.c_str(), i, &face) != 0) break;
+        if (FT_New_Face(impl_->library, file.c_str(), i, &face) != 0) {
+            if (i > 0) break;
+            FT_Done_FreeType(impl_->library);
+            raise_fault(FaultKind::file, "cannot open the outline font " + file);
+        }
         faces = face->num_faces;
         if (family.empty() || (face->family_name && family == face->family_name)) {
             impl_->face = face;
