@@ -41,6 +41,7 @@ ToolCommand add_eartag_command(CLI::App& app) {
     c.sub->add_option("--head-steps-per-mm", o.picture.head_steps_per_mm,
                       "scale of the simulated head, D/A units per mm (default: the template's steps per mm)");
     o.picture.head_steps_per_mm = 0.0;
+    o.picture.field_mm = 70.0;  // a 50 x 60 mm plate with room around it
     c.run = [args] {
         EartagOptions& opts = args->options;
         try {
