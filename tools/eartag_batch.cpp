@@ -15,6 +15,7 @@
 #include "core/leading_number.hpp"
 #include "job_interrupt.hpp"
 #include "korvex/korvex_dll.hpp"
+#include "library_call.hpp"
 #include "platform/simulated_machine.hpp"
 #include "state/state.hpp"
 #include "tag_code.hpp"
@@ -88,41 +89,6 @@ private:
     bool on_;
     double since_us_;
     double total_us_ = 0.0;
-};
-
-// One library call: under the SIGINT guard, its fault reported, the library's messages passed on.
-class Caller {
-public:
-    Caller(SimulatedMachine& machine, JobInterrupt& interrupt, std::ostream& err, EartagReport& report)
-        : machine_(machine), interrupt_(interrupt), err_(err), report_(report) {}
-
-    template <class Member>
-    bool operator()(const char* name, Member&& member) {
-        const int interrupted_before = interrupt_.interrupted_calls();
-        bool ok = true;
-        {
-            JobInterrupt::Call scope(&interrupt_);
-            try {
-                member();
-            } catch (const Fault& f) {
-                report_.failure = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + f.what();
-                ok = false;
-            }
-        }
-        const auto& boxes = machine_.ui().shown();
-        for (; shown_ < boxes.size(); ++shown_)
-            err_ << "korvex eartag: message \"" << boxes[shown_].title << "\": " << boxes[shown_].text << "\n";
-        if (interrupt_.interrupted_calls() > interrupted_before) report_.interrupted = true;
-        if (!ok) err_ << "korvex eartag: " << report_.failure << "\n";
-        return ok && !report_.interrupted;
-    }
-
-private:
-    SimulatedMachine& machine_;
-    JobInterrupt& interrupt_;
-    std::ostream& err_;
-    EartagReport& report_;
-    std::size_t shown_ = 0;
 };
 
 // Where plate k's PNG goes: DIR/STEM_plateNNN.png, DIR the --out folder or the template's own.
@@ -224,7 +190,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         ScriptedUi& ui;
         ~ShiftSourceOff() { ui.set_shift_source(nullptr); }
     } shift_source_off{machine.ui()};
-    Caller call(machine, interrupt, err, report);
+    LibraryCaller call(machine.ui(), &interrupt, err, "korvex eartag", report.failure, report.interrupted);
     const auto stopped = [&] { return report.interrupted ? 130 : 1; };
 
     korvex_dll dll;

@@ -15,6 +15,8 @@ ToolCommand add_eartag_command(CLI::App& app) {
     };
     auto args = std::make_shared<Args>();
     EartagOptions& o = args->options;
+    o.picture.head_steps_per_mm = 0.0;  // the template's
+    o.picture.field_mm = 70.0;          // a 50 x 60 mm plate with room around it
     ToolCommand c;
     c.sub = app.add_subcommand("eartag", "Mark a batch of ear tags from a template on the simulated machine");
     c.sub->add_option("BASE", o.base, "template base path (BASE.mc1 and BASE.nam)")->required();
@@ -40,8 +42,6 @@ ToolCommand add_eartag_command(CLI::App& app) {
     c.sub->add_flag("--no-jumps", [args](int64_t) { args->options.picture.jumps = false; }, "leave the jumps out of the pictures");
     c.sub->add_option("--head-steps-per-mm", o.picture.head_steps_per_mm,
                       "scale of the simulated head, D/A units per mm (default: the template's steps per mm)");
-    o.picture.head_steps_per_mm = 0.0;
-    o.picture.field_mm = 70.0;  // a 50 x 60 mm plate with room around it
     c.run = [args] {
         EartagOptions& opts = args->options;
         try {

@@ -12,6 +12,7 @@
 
 #include "host_script.hpp"
 #include "host_script_runner.hpp"
+#include "library_call.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "korvex/platform.hpp"
 #include "platform/emulated_controller.hpp"
@@ -178,28 +179,7 @@ MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, cons
     } shift_source{machine.ui()};
     if (interrupt) machine.ui().set_shift_source(interrupt->shift_flag());
 
-    std::size_t shown = machine.ui().shown().size();
-    // One library call: under the SIGINT guard, faults reported, the library's messages passed on.
-    // False when the job must not go on (a fault, or an interrupt).
-    auto call = [&](const char* name, auto&& member) {
-        const int interrupted_before = interrupt ? interrupt->interrupted_calls() : 0;
-        bool ok = true;
-        {
-            JobInterrupt::Call scope(interrupt);
-            try {
-                member();
-            } catch (const Fault& f) {
-                report.failure = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + f.what();
-                ok = false;
-            }
-        }
-        const auto& boxes = machine.ui().shown();
-        for (; shown < boxes.size(); ++shown)
-            err << "korvex mark: message \"" << boxes[shown].title << "\": " << boxes[shown].text << "\n";
-        if (interrupt && interrupt->interrupted_calls() > interrupted_before) report.interrupted = true;
-        if (!ok) err << "korvex mark: " << report.failure << "\n";
-        return ok && !report.interrupted;
-    };
+    LibraryCaller call(machine.ui(), interrupt, err, "korvex mark", report.failure, report.interrupted);
 
     korvex_dll dll;
     int16_t result = 0;
