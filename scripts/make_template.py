@@ -11,7 +11,7 @@ correction. The cell list is written in code page 936 with CR LF line ends, as t
 writes it.
 
 --small writes the small plate of the golden print-pass script instead (tests/golden/eartag_small):
-two 2 mm codes and short numbers, so its trace stays small.
+two 1 mm codes and short numbers, so its trace stays small.
 
 Usage: scripts/make_template.py [--logo] [--small] [OUTPUT_BASE]
        (default: examples/eartag_template, or tests/golden/eartag_small with --small)
@@ -133,17 +133,17 @@ def plate_cells(logo):
 
 
 def small_cells():
-    """Two 2 mm codes, each with a one-digit first number and a second number, 1.5 mm high."""
+    """Two 1 mm codes, each with a two-digit first number and a one-digit second number, 1.5 mm high."""
     cells = []
-    for i, y in enumerate([2, -2], 1):
-        cells.append((cell("Barcode", i, "code", 0, 2, 2, 0.5, 2, "BAR%02d" % i), -4, y, 2, 2, 0))
-    for i, y in enumerate([2, -2], 1):
-        cells.append((cell("Variable Text", 10 + i, "1", 0, 1, 1.5, 0.05, 3, "TAG28", (1, 1.5, 0.2)),
-                      -1, y, 1, 1.5, 0))
-    for i, y in enumerate([2, -2], 1):
+    for i, y in enumerate([1, -1.5], 1):
+        cells.append((cell("Barcode", i, "code", 0, 1, 1, 0.2, 2, "BAR%02d" % i), -3, y, 1, 1, 0))
+    for i, y in enumerate([1, -1.5], 1):
+        cells.append((cell("Variable Text", 10 + i, "11", 0, 2.2, 1.5, 0.05, 3, "TAG28", (1, 1.5, 0.2)),
+                      -1.5, y, 2.2, 1.5, 0))
+    for i, y in enumerate([1, -1.5], 1):
         cells.append((cell("Variable Text", 20 + i, "9", 0, 1, 1.5, 0.05, 1, "TAG29", (1, 1.5, 0.2)),
-                      1, y, 1, 1.5, 0))
-    cells.append((cell("TEXT", 30, "牧场", 0, 6, 3, 0.1, 1, "TXT01"), -4, 5, 6, 3, 0))
+                      1.5, y, 1, 1.5, 0))
+    cells.append((cell("TEXT", 30, "牧场", 0, 6, 3, 0.1, 1, "TXT01"), -3, 3, 6, 3, 0))
     return cells
 
 
