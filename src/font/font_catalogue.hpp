@@ -28,7 +28,8 @@ void Font_catalogue_init(State& s);
 
 // Resolves FontWideWork and FontNarrowWork (each independently); on success copies both into
 // curCell.FontWide and curCell.FontNarrow and returns True. Fails (False, the cell untouched) only
-// when a name matched a catalogue key none of whose files exists.
+// when a name matched a catalogue key none of whose files exists. Builds the catalogue first when
+// e_Initlize never did.
 vbool Font_load(State& s);
 
 }  // namespace korvex

@@ -5,16 +5,39 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "state/state.hpp"
 
 namespace korvex {
 
+using GlyphBuffer = Table<uint8_t, kGlyphBufferBytes>;
+
 // Fills bytGlyph with glyph (row, cell) of the stroke font file `path` (glyph number
 // (row - rowBegin) x 94 + cell - 1). A command list over 4092 bytes is an index fault.
 void Glyph_read_strokes(State& s, int32_t row, int32_t cell, const std::string& path, int16_t cols, int16_t rows,
                         int16_t rowBegin);
+
+// The glyph number of GB2312 (row, cell) in a file whose first row is rowBegin (negative: none).
+int64_t Glyph_number(int32_t row, int32_t cell, int16_t rowBegin);
+
+// The reading itself, on a stroke font file held in memory (the font compiler and fuzzers use it
+// directly): glyph `glyph_number` of `file` into `glyph` as type 1 with the given design size.
+// Bytes past the end of the file read as 0 (no glyph, end of glyph).
+void Glyph_read_strokes_from(std::span<const uint8_t> file, int64_t glyph_number, int16_t cols, int16_t rows,
+                             GlyphBuffer& glyph);
+
+// Box of one glyph in its own units; min_x, min_y never above 0 for stroke glyphs.
+struct GlyphBox {
+    double width = 0.0;
+    double height = 0.0;
+    float min_x = 0.0f;
+    float min_y = 0.0f;
+};
+// The box the pen travels through the command list of `glyph` (pen-up moves count once a pen
+// command has been seen), before the zero-width/height rule.
+GlyphBox Stroke_glyph_box(const GlyphBuffer& glyph);
 
 // Measures into dblTextWidth, dblTextHeight, curCell.TextMinX/TextMinY: mode 0 the stroke glyph in
 // bytGlyph, -1 character `ch` of the contour font file `face`, 1 character `ch` of the system

@@ -5,6 +5,7 @@
 #include "device/card_access.hpp"
 #include "device/device_init.hpp"
 #include "device/marking_params.hpp"
+#include "font/font_catalogue.hpp"
 #include "interface/fault_boundary.hpp"
 #include "link/calibration_download.hpp"
 #include "link/job_download.hpp"
@@ -15,6 +16,7 @@
 #include "template/cells.hpp"
 #include "template/print_pass.hpp"
 #include "template/print_setup.hpp"
+#include "template/template_file.hpp"
 
 using korvex::State;
 
@@ -41,8 +43,21 @@ int16_t korvex_dll::e_PrintEarMark(const std::vector<uint8_t>& imageData, const 
     });
 }
 
+// The ear-tag workflow's start-up: direct mode with fixed settings, the current marking parameters
+// again with a step size of 3 um, the default template from the current directory, a reset for a
+// job and the font catalogue. Each step is this object's own member; their results are not looked
+// at, and a fault ends the start-up with the earlier steps done.
 int16_t korvex_dll::e_Initlize() {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("e_Initlize"); });
+    return korvex::run_member([&](State& s) -> int16_t {
+        Marking_init_pci(128, 0, 0, 1, 0, port_list_, 1);
+        const korvex::MarkingGroup& p = s.para;
+        Marking_para(p.sngMarkSpeed, p.sngJumpSpeed, p.lngOffDelay, p.lngOffHold, p.lngOnDelay, p.lngOnHold, 3.0,
+                     p.sngLaserPower, p.sngLaserFreq, s.hw.sngLaserMaxPower, p.lngJumpDelay);
+        korvex::Template_load(s, "MarkConfig");
+        marking_start();
+        korvex::Font_catalogue_init(s);
+        return 0;
+    });
 }
 
 korvex::Empty korvex_dll::e_setPrintInfo(const std::string& strTempletFileName) {

@@ -1,0 +1,78 @@
+// The per-thread cache of font file contents: a short list of recently used files, each checked
+// against the file's current size, modification time and inode before it is handed out again.
+#include "font/font_file_cache.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "korvex/fault.hpp"
+
+namespace korvex {
+
+namespace {
+
+struct FileIdentity {
+    uint64_t size_bytes = 0;
+    int64_t mtime_ns = 0;
+    uint64_t inode = 0;
+    uint64_t device = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+struct CachedFile {
+    std::string path;
+    FileIdentity identity;
+    std::shared_ptr<const FontFileBytes> bytes;
+};
+
+thread_local std::vector<CachedFile> t_files;  // most recently used first
+
+bool Identity_of(const std::string& path, FileIdentity& out, bool& regular) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    regular = S_ISREG(st.st_mode);
+    out.size_bytes = static_cast<uint64_t>(st.st_size);
+    out.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    out.inode = static_cast<uint64_t>(st.st_ino);
+    out.device = static_cast<uint64_t>(st.st_dev);
+    return true;
+}
+
+std::shared_ptr<const FontFileBytes> Read_whole(const std::string& path, uint64_t size_bytes) {
+    if (size_bytes > kFontFileMaxBytes) raise_fault(FaultKind::file, path + ": too large for a font file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) raise_fault(FaultKind::file, path + ": font file cannot be opened");
+    auto bytes = std::make_shared<FontFileBytes>(static_cast<std::size_t>(size_bytes));
+    if (size_bytes > 0 && !in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size_bytes)))
+        raise_fault(FaultKind::file, path + ": font file cannot be read");
+    return bytes;
+}
+
+}  // namespace
+
+bool Font_file_present(const std::string& path) {
+    FileIdentity id;
+    bool regular = false;
+    return Identity_of(path, id, regular) && regular;
+}
+
+std::shared_ptr<const FontFileBytes> Font_file_bytes(const std::string& path) {
+    FileIdentity id;
+    bool regular = false;
+    if (!Identity_of(path, id, regular)) raise_fault(FaultKind::file, path + ": font file not found");
+    if (!regular) raise_fault(FaultKind::file, path + ": not a font file");
+    auto hit = std::find_if(t_files.begin(), t_files.end(), [&](const CachedFile& f) { return f.path == path; });
+    if (hit != t_files.end() && hit->identity == id) {
+        std::rotate(t_files.begin(), hit, hit + 1);
+        return t_files.front().bytes;
+    }
+    CachedFile fresh{path, id, Read_whole(path, id.size_bytes)};
+    if (hit != t_files.end()) t_files.erase(hit);
+    if (t_files.size() >= kFontFilesKept) t_files.pop_back();
+    t_files.insert(t_files.begin(), std::move(fresh));
+    return t_files.front().bytes;
+}
+
+}  // namespace korvex
