@@ -270,7 +270,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
 
         std::string tags_text;
         for (int t = 0; t < count; ++t) tags_text += (t ? ", " : "") + o.numbers[static_cast<std::size_t>(from + t)];
-        const std::string caption = base + " plate " + std::to_string(plate) + "/" + std::to_string(report.plates) + ": " + tags_text;
+        const std::string caption = "plate " + std::to_string(plate) + "/" + std::to_string(report.plates) + ": " + tags_text;
         std::string written_to;
         if (o.pictures) {
             try {

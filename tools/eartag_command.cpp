@@ -16,7 +16,7 @@ ToolCommand add_eartag_command(CLI::App& app) {
     auto args = std::make_shared<Args>();
     EartagOptions& o = args->options;
     o.picture.head_steps_per_mm = 0.0;  // the template's
-    o.picture.field_mm = 70.0;          // a 50 x 60 mm plate with room around it
+    o.picture.field_mm = 80.0;          // a 50 x 60 mm plate with room around it and its caption
     ToolCommand c;
     c.sub = app.add_subcommand("eartag", "Mark a batch of ear tags from a template on the simulated machine");
     c.sub->add_option("BASE", o.base, "template base path (BASE.mc1 and BASE.nam)")->required();
