@@ -29,7 +29,7 @@ std::vector<std::string> parse_number_list(const std::string& list);
 // How the machine is brought up before the template is chosen.
 enum class BringUp {
     initlize,  // e_Initlize: direct mode, "MarkConfig" from the current directory if there is one, fonts
-    direct,    // Marking_init_pci, Marking_para, marking_start only: no MarkConfig and no font catalogue
+    direct,    // Marking_init_pci, Marking_para, marking_start only: no MarkConfig is read
 };
 
 struct EartagOptions {

@@ -26,7 +26,7 @@ ToolCommand add_eartag_command(CLI::App& app) {
                       "second numbers, one per tag, same syntax (default: the last 5 characters of each number)");
     c.sub->add_option("--bring-up", args->bring_up,
                       "initlize: e_Initlize (MarkConfig from the current directory if present, fonts); direct: "
-                      "Marking_init_pci, Marking_para, marking_start only (no font catalogue)")
+                      "Marking_init_pci, Marking_para, marking_start only (no MarkConfig)")
         ->check(CLI::IsMember({"initlize", "direct"}))
         ->capture_default_str();
     c.sub->add_option("--library", o.library_folder, "library folder holding font/ and the grid (default: beside the program)");
