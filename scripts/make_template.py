@@ -1,14 +1,22 @@
 #!/usr/bin/env python3
 """Writes the example ear-tag template pair (examples/eartag_template.mc1 and .nam).
 
-The template is our own: five pens in use, the hardware values of a 100 x 100 mm field at
-100 D/A steps per millimetre, one zone without correction, and five cells: a 16 x 16 bar-code
-cell, the two variable numbers of a tag (tags TAG28 and TAG29), a plot cell and a fixed text.
-The cell list is written in code page 936 with CR LF line ends, as the layout editor writes it.
+The template is our own and lays out a real plate: a livestock ear-tag plate of 50 x 60 mm in the
+middle of a 100 x 100 mm field at 100 D/A steps per millimetre, holding two tags one above the
+other. Each tag has a 10 x 10 mm Data Matrix (bar-code cell), its 15-digit animal number in a
+narrow stroke font (first-number cell, tag TAG28) and its large 5-digit management number
+(second-number cell, tag TAG29); the plate has one fixed text (never marked). With --logo each tag
+also gets a filled plot cell drawing examples/eartag_logo.plt. Five pens, one zone without
+correction. The cell list is written in code page 936 with CR LF line ends, as the layout editor
+writes it.
 
-Usage: scripts/make_template.py [OUTPUT_BASE]   (default: examples/eartag_template)
+--small writes the small plate of the golden print-pass script instead (tests/golden/eartag_small):
+two 1 mm codes and short numbers, so its trace stays small.
+
+Usage: scripts/make_template.py [--logo] [--small] [OUTPUT_BASE]
+       (default: examples/eartag_template, or tests/golden/eartag_small with --small)
 """
-import sys
+import argparse
 
 MAGIC = "Tarvel Mark File Ver1.0"
 
@@ -89,22 +97,54 @@ DEFAULT_FONTS = ["special_DFS", "special_Romans", 3, 3, 0]
 PREVIEW_SCALE = 40
 
 
-def cell(flag, index, text, mode, width, height, fill_space, pen, tag, font_size=(3, 3, 0)):
+def cell(flag, index, text, mode, width, height, fill_space, pen, tag, font_size=(3, 3, 0),
+         fonts=("special_DFS", "special_Romans")):
     """A descriptor line of 25 fields separated by single blanks."""
     fw, fh, fs = font_size
     fields = [flag, index, text, mode, width, height, 0, 0, 0, 0, fill_space, 0, 0, 0,
-              "special_DFS", "special_Romans", fw, fh, fs, 0, 0, pen, tag, 0, 0]
+              fonts[0], fonts[1], fw, fh, fs, 0, 0, pen, tag, 0, 0]
     return " ".join(str(f) for f in fields)
 
 
-# (descriptor line, X, Y, width, height, angle); positions in mm from the field centre.
-CELLS = [
-    (cell("Barcode", 1, "code", 0, 8, 8, 0.1, 2, "BAR01"), -22, -4, 8, 8, 0),
-    (cell("Variable Text", 2, "982000123456789", 0, 30, 3, 0.05, 3, "TAG28", (2, 3, 0.2)), -10, 1, 30, 3, 0),
-    (cell("Variable Text", 3, "0000", 0, 12, 3, 0.05, 3, "TAG29", (2, 3, 0.2)), -10, -4, 12, 3, 0),
-    (cell("plt file", 4, "logo.plt", 0x10, 8, 8, 0.1, 4, "LOGO1"), 22, -4, 8, 8, 0),
-    (cell("TEXT", 5, "牧场", 0, 6, 3, 0.1, 1, "TXT01"), -10, 6, 6, 3, 0),
-]
+# The plate: two tags, the upper one from y = 0 to 30, the lower one from -30 to 0, both from
+# x = -25 to 25. Positions are the cells' lower-left corners in mm from the field centre.
+TAG_BOTTOMS = [0, -30]
+ID_FONT = (1.6, 2.5, 0.15)       # 15 digits: 15 x 1.75 = 26.25 mm
+MANAGEMENT_FONT = (4.0, 8.0, 0.8)  # 5 digits: 24 mm
+
+
+def plate_cells(logo):
+    """(descriptor line, X, Y, width, height, angle) of every cell, in the order the editor saves them."""
+    cells = []
+    for i, y0 in enumerate(TAG_BOTTOMS, 1):
+        cells.append((cell("Barcode", i, "code", 0, 10, 10, 0.1, 2, "BAR%02d" % i), -22, y0 + 3, 10, 10, 0))
+    for i, y0 in enumerate(TAG_BOTTOMS, 1):
+        cells.append((cell("Variable Text", 10 + i, "982000123456789", 0, 26.25, 2.5, 0.05, 3, "TAG28",
+                           ID_FONT), -9, y0 + 17, 26.25, 2.5, 0))
+    for i, y0 in enumerate(TAG_BOTTOMS, 1):
+        cells.append((cell("Variable Text", 20 + i, "56789", 0, 24, 8, 0.05, 3, "TAG29", MANAGEMENT_FONT),
+                      -9, y0 + 4, 24, 8, 0))
+    cells.append((cell("TEXT", 30, "牧场", 0, 6, 3, 0.1, 1, "TXT01"), -22, 27, 6, 3, 0))
+    if logo:
+        for i, y0 in enumerate(TAG_BOTTOMS, 1):
+            cells.append((cell("plt file", 40 + i, "examples/eartag_logo.plt", 0x10, 8, 8, 0.1, 4, "LOGO%d" % i),
+                          -22, y0 + 16, 8, 8, 0))
+    return cells
+
+
+def small_cells():
+    """Two 1 mm codes, each with a two-digit first number and a one-digit second number, 1.5 mm high."""
+    cells = []
+    for i, y in enumerate([1, -1.5], 1):
+        cells.append((cell("Barcode", i, "code", 0, 1, 1, 0.2, 2, "BAR%02d" % i), -3, y, 1, 1, 0))
+    for i, y in enumerate([1, -1.5], 1):
+        cells.append((cell("Variable Text", 10 + i, "11", 0, 2.2, 1.5, 0.05, 3, "TAG28", (1, 1.5, 0.2)),
+                      -1.5, y, 2.2, 1.5, 0))
+    for i, y in enumerate([1, -1.5], 1):
+        cells.append((cell("Variable Text", 20 + i, "9", 0, 1, 1.5, 0.05, 1, "TAG29", (1, 1.5, 0.2)),
+                      1.5, y, 1, 1.5, 0))
+    cells.append((cell("TEXT", 30, "牧场", 0, 6, 3, 0.1, 1, "TXT01"), -3, 3, 6, 3, 0))
+    return cells
 
 
 def value_text(v):
@@ -132,20 +172,26 @@ def mc1_text():
     return "\r\n".join(lines) + "\r\n"
 
 
-def nam_text():
-    lines = [str(len(CELLS))]
-    for line, x, y, w, h, angle in CELLS:
+def nam_text(cells):
+    lines = [str(len(cells))]
+    for line, x, y, w, h, angle in cells:
         lines += [line] + [str(v) for v in (x, y, w, h, angle)]
     return "\r\n".join(lines) + "\r\n"
 
 
 def main():
     assert [n for n, _ in SECTION3] == [1, 2, 3, 4, 7, 5, 6] + list(range(13, 74))
-    base = sys.argv[1] if len(sys.argv) > 1 else "examples/eartag_template"
+    parser = argparse.ArgumentParser(description="Write the example ear-tag template pair.")
+    parser.add_argument("--logo", action="store_true", help="give each tag a filled plot cell (examples/eartag_logo.plt)")
+    parser.add_argument("--small", action="store_true", help="the small plate of the golden print-pass script")
+    parser.add_argument("base", nargs="?", help="output base path")
+    args = parser.parse_args()
+    base = args.base or ("tests/golden/eartag_small" if args.small else "examples/eartag_template")
+    cells = small_cells() if args.small else plate_cells(args.logo)
     with open(base + ".mc1", "wb") as f:
         f.write(mc1_text().encode("ascii"))
     with open(base + ".nam", "wb") as f:
-        f.write(nam_text().encode("gbk"))
+        f.write(nam_text(cells).encode("gbk"))
 
 
 if __name__ == "__main__":

@@ -4,7 +4,7 @@
 // number that is marked from the example template and read back from a picture of the marks.
 #include "scan_fixture.hpp"
 
-#include <dmtx.h>
+#include "tag_code.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -148,107 +148,31 @@ TEST_F(BitmapDotsTest, ZeroFillSpaceIsADivisionFaultWithTheGateClosed) {
     EXPECT_FALSE(machine.gate_emitting());
 }
 
-namespace {
-
-// A 14 x 14 Data Matrix of `text`, laid into a 16 x 16 module bitmap with a one-module quiet
-// zone, 32 bytes, row 0 at the top, most significant bit first.
-std::array<uint8_t, 32> data_matrix_bitmap(const std::string& text) {
-    std::array<uint8_t, 32> bytes{};
-    DmtxEncode* enc = dmtxEncodeCreate();
-    dmtxEncodeSetProp(enc, DmtxPropSizeRequest, DmtxSymbol14x14);
-    dmtxEncodeSetProp(enc, DmtxPropMarginSize, 0);
-    dmtxEncodeSetProp(enc, DmtxPropModuleSize, 1);
-    std::string data = text;
-    EXPECT_EQ(dmtxEncodeDataMatrix(enc, static_cast<int>(data.size()), reinterpret_cast<unsigned char*>(data.data())), DmtxPass);
-    const int size_idx = enc->region.sizeIdx;
-    EXPECT_EQ(dmtxGetSymbolAttribute(DmtxSymAttribSymbolRows, size_idx), 14);
-    for (int sym_row = 0; sym_row < 14; ++sym_row) {      // libdmtx counts symbol rows from the bottom
-        for (int sym_col = 0; sym_col < 14; ++sym_col) {
-            if (!(dmtxSymbolModuleStatus(enc->message, size_idx, sym_row, sym_col) & DmtxModuleOnRGB)) continue;
-            const int r = 14 - sym_row, c = sym_col + 1;   // bitmap row 0 is the top, row/column 0 the quiet zone
-            bytes[static_cast<std::size_t>(2 * r + c / 8)] |= static_cast<uint8_t>(0x80 >> (c % 8));
-        }
-    }
-    dmtxEncodeDestroy(&enc);
-    return bytes;
-}
-
-// A grey picture (255 white, 0 black), row 0 holding the lowest y (the machine's y is up).
-struct Picture {
-    int width, height;
-    double x0, y0, units_per_px;  // D/A units
-    std::vector<unsigned char> px;
-    Picture(double x_min, double y_min, double x_max, double y_max, double units)
-        : width(static_cast<int>(std::ceil((x_max - x_min) / units))), height(static_cast<int>(std::ceil((y_max - y_min) / units))),
-          x0(x_min), y0(y_min), units_per_px(units), px(static_cast<std::size_t>(width * height), 255) {}
-    // A laser line of the given width (D/A units) from (ax, ay) to (bx, by), round ends.
-    void stroke(double ax, double ay, double bx, double by, double width_units) {
-        const double r = width_units / 2;
-        const int i0 = std::max(0, static_cast<int>((std::min(ax, bx) - r - x0) / units_per_px));
-        const int i1 = std::min(width - 1, static_cast<int>((std::max(ax, bx) + r - x0) / units_per_px) + 1);
-        const int j0 = std::max(0, static_cast<int>((std::min(ay, by) - r - y0) / units_per_px));
-        const int j1 = std::min(height - 1, static_cast<int>((std::max(ay, by) + r - y0) / units_per_px) + 1);
-        const double dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
-        for (int j = j0; j <= j1; ++j) {
-            for (int i = i0; i <= i1; ++i) {
-                const double px_x = x0 + (i + 0.5) * units_per_px, px_y = y0 + (j + 0.5) * units_per_px;
-                double t = len2 > 0 ? ((px_x - ax) * dx + (px_y - ay) * dy) / len2 : 0;
-                t = std::clamp(t, 0.0, 1.0);
-                const double ex = ax + t * dx - px_x, ey = ay + t * dy - px_y;
-                if (ex * ex + ey * ey <= r * r) px[static_cast<std::size_t>(j * width + i)] = 0;
-            }
-        }
-    }
-};
-
-std::string decode(const Picture& p) {
-    // libdmtx takes the first row of its buffer as the top of the picture.
-    std::vector<unsigned char> top_down(p.px.size());
-    for (int j = 0; j < p.height; ++j)
-        std::copy_n(p.px.begin() + static_cast<std::ptrdiff_t>(j) * p.width, p.width,
-                    top_down.begin() + static_cast<std::ptrdiff_t>(p.height - 1 - j) * p.width);
-    DmtxImage* img = dmtxImageCreate(top_down.data(), p.width, p.height, DmtxPack8bppK);
-    DmtxDecode* dec = dmtxDecodeCreate(img, 1);
-    DmtxTime timeout = dmtxTimeAdd(dmtxTimeNow(), 20000);
-    std::string text;
-    if (DmtxRegion* reg = dmtxRegionFindNext(dec, &timeout)) {
-        if (DmtxMessage* msg = dmtxDecodeMatrixRegion(dec, reg, DmtxUndefined)) {
-            text.assign(reinterpret_cast<const char*>(msg->output), msg->outputIdx);
-            dmtxMessageDestroy(&msg);
-        }
-        dmtxRegionDestroy(&reg);
-    }
-    dmtxDecodeDestroy(&dec);
-    dmtxImageDestroy(&img);
-    return text;
-}
-
-}  // namespace
-
 TEST_F(BitmapDotsTest, ADataMatrixMarkedFromTheExampleTemplateReadsBackItsNumber) {
     const std::string number = "982000123456789";
-    const std::array<uint8_t, 32> code = data_matrix_bitmap(number);
+    const tool::TagCodeBitmap code = tool::tag_code_bitmap(number);
 
     // The bitmap itself, drawn module by module, is a readable code (the laying is right).
     {
-        Picture blocks(-2, -2, 18, 18, 0.1);
+        tool::MarkRaster blocks(-2, -2, 18, 18, 0.1);
         for (int r = 0; r < 16; ++r)
             for (int c = 0; c < 16; ++c)
                 if (code[static_cast<std::size_t>(2 * r + c / 8)] & (0x80 >> (c % 8)))
                     for (double y = 15 - r; y < 16 - r; y += 0.05) blocks.stroke(c, y + 0.025, c + 1, y + 0.025, 0.06);
-        ASSERT_EQ(decode(blocks), number);
+        ASSERT_EQ(tool::read_tag_code(blocks), number);
     }
 
     // The host chooses the template, the print pass parses bar-code cell 1, selects its pen and
     // marks it from bitmap entry 0.
     host.e_setPrintInfo(std::string(KORVEX_SOURCE_DIR) + "/examples/eartag_template.mc1");
     State& s = state();
-    ASSERT_EQ(s.tmpl.catLines.at(kCategoryBarcode, 0), "1");
+    ASSERT_EQ(s.tmpl.catLines.at(kCategoryBarcode, 0), "2");  // a plate of two tags
     Cell_parse(s, s.tmpl.catLines.at(kCategoryBarcode, 1));
     Pen_select(s, s.tmpl.curCell.Pen);
     ASSERT_EQ(s.para.lngCurPen, 2);
     for (std::size_t i = 0; i < code.size(); ++i) s.tmpl.tagBitmap.at(0, static_cast<int64_t>(i)) = code[i];
     machine.model().clear_marks();
+    const uint64_t openings = machine.model().gate_openings();
     Bitmap_dots(s, 1);
     EXPECT_FALSE(machine.gate_emitting());
 
@@ -258,16 +182,9 @@ TEST_F(BitmapDotsTest, ADataMatrixMarkedFromTheExampleTemplateReadsBackItsNumber
     const auto& v = s.tmpl.catValues.at(kCategoryBarcode);
     const double x0 = v.at(1, kValueX) * steps_per_mm, y0 = v.at(1, kValueY) * steps_per_mm;
     const double w = v.at(1, kValueWidth) * steps_per_mm, h = v.at(1, kValueHeight) * steps_per_mm;
-    Picture picture(x0 - 0.25 * w, y0 - 0.25 * h, x0 + 1.25 * w, y0 + 1.25 * h, 2.0);
-    std::size_t strokes = 0;
-    for (const Mark& m : machine.marks()) {
-        if (m.kind == Mark::Kind::line) {
-            picture.stroke(m.x0, m.y0, m.x1, m.y1, spot);
-            ++strokes;
-        }
-    }
     int dark = 0;
     for (uint8_t byte : code) dark += std::popcount(byte);
-    EXPECT_EQ(strokes, 12u + static_cast<std::size_t>(dark) * 3 * 4);  // 3 squares per module at 0.1 mm
-    EXPECT_EQ(decode(picture), number);
+    // 10 mm code at 0.1 mm: 4 squares per module, each its own gate opening.
+    EXPECT_EQ(machine.model().gate_openings() - openings, 3u + static_cast<uint64_t>(dark) * 4);
+    EXPECT_EQ(tool::read_marked_code(machine.marks(), x0, y0, w, h, spot), number);
 }

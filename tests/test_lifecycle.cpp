@@ -45,13 +45,13 @@ TEST_F(MachineTest, PropertiesAreThePerObjectValues) {
     EXPECT_EQ(machine.trace().size(), 0u);  // none of these touches the card
 }
 
-TEST_F(MachineTest, MembersNotBuiltYetFaultInsteadOfPretending) {
+TEST_F(MachineTest, APrintPassBeforeInitializationFaultsOnTheUnsetClock) {
     korvex_dll o;
     try {
-        o.e_PrintEarMark({}, {}, {}, {});
-        FAIL() << "a member without machine code must not succeed";
+        o.e_PrintEarMark({}, {}, {}, {0});
+        FAIL() << "a pass on a machine that was never brought up must not succeed";
     } catch (const Fault& f) {
-        EXPECT_EQ(f.kind(), FaultKind::unavailable);
-        EXPECT_NE(std::string(f.what()).find("e_PrintEarMark"), std::string::npos);
+        EXPECT_EQ(f.kind(), FaultKind::division);  // the clock's frequency is not known yet
     }
+    EXPECT_EQ(o.e_isMarking(), 0);
 }

@@ -1,16 +1,59 @@
-// korvex eartag: not built yet.
-#include "tool_command.hpp"
-
+// `korvex eartag BASE --numbers LIST`: the options of the ear-tag batch; the batch itself is in
+// eartag_batch.cpp.
 #include <iostream>
+
+#include "eartag_batch.hpp"
+#include "tool_command.hpp"
 
 namespace korvex::tool {
 
 ToolCommand add_eartag_command(CLI::App& app) {
+    struct Args {
+        EartagOptions options;
+        std::string numbers, second, bring_up = "initlize";
+        bool no_pictures = false;
+    };
+    auto args = std::make_shared<Args>();
+    EartagOptions& o = args->options;
+    o.picture.head_steps_per_mm = 0.0;  // the template's
+    o.picture.field_mm = 80.0;          // a 50 x 60 mm plate with room around it and its caption
     ToolCommand c;
-    c.sub = app.add_subcommand("eartag", "(not built yet)");
-    c.run = [] {
-        std::cerr << "korvex eartag: not built yet\n";
-        return 2;
+    c.sub = app.add_subcommand("eartag", "Mark a batch of ear tags from a template on the simulated machine");
+    c.sub->add_option("BASE", o.base, "template base path (BASE.mc1 and BASE.nam)")->required();
+    c.sub->add_option("--numbers", args->numbers,
+                      "tag numbers: a comma list, a range FIRST..LAST, or @FILE (one code each)")->required();
+    c.sub->add_option("--second", args->second,
+                      "second numbers, one per tag, same syntax (default: the last 5 characters of each number)");
+    c.sub->add_option("--bring-up", args->bring_up,
+                      "initlize: e_Initlize (MarkConfig from the current directory if present, fonts); direct: "
+                      "Marking_init_pci, Marking_para, marking_start only (no MarkConfig)")
+        ->check(CLI::IsMember({"initlize", "direct"}))
+        ->capture_default_str();
+    c.sub->add_option("--library", o.library_folder, "library folder holding font/ and the grid (default: beside the program)");
+    c.sub->add_option("--out", o.out_dir, "folder for the plates' PNGs (default: beside the template)");
+    c.sub->add_option("--pdf", o.pdf_path, "draw all plates into one PDF, a page per plate, instead of PNGs");
+    c.sub->add_flag("--no-pictures", args->no_pictures, "draw nothing");
+    c.sub->add_flag("--verify", o.verify, "read every code back from the simulated marks; exit 1 if one does not read");
+    c.sub->add_flag("--real-time", o.real_time, "pace with the monotonic clock instead of the virtual one");
+    c.sub->add_option("--spot-mm", o.picture.spot_mm, "laser line width in the pictures and the read-back, mm")
+        ->capture_default_str();
+    c.sub->add_option("--field-mm", o.picture.field_mm, "size of the field the pictures frame, mm")->capture_default_str();
+    c.sub->add_option("--px-per-mm", o.picture.png_px_per_mm, "PNG resolution, pixels per mm")->capture_default_str();
+    c.sub->add_flag("--no-jumps", [args](int64_t) { args->options.picture.jumps = false; }, "leave the jumps out of the pictures");
+    c.sub->add_option("--head-steps-per-mm", o.picture.head_steps_per_mm,
+                      "scale of the simulated head, D/A units per mm (default: the template's steps per mm)");
+    c.run = [args] {
+        EartagOptions& opts = args->options;
+        try {
+            opts.numbers = parse_number_list(args->numbers);
+            if (!args->second.empty()) opts.second = parse_number_list(args->second);
+        } catch (const NumberListError& e) {
+            std::cerr << "korvex eartag: " << e.what() << "\n";
+            return 2;
+        }
+        opts.bring_up = args->bring_up == "direct" ? BringUp::direct : BringUp::initlize;
+        opts.pictures = !args->no_pictures;
+        return run_eartag(opts, std::cout, std::cerr);
     };
     return c;
 }

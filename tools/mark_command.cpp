@@ -12,6 +12,7 @@
 
 #include "host_script.hpp"
 #include "host_script_runner.hpp"
+#include "library_call.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "korvex/platform.hpp"
 #include "platform/emulated_controller.hpp"
@@ -32,10 +33,6 @@ std::string format_number(double v, int decimals) {
     return buf;
 }
 
-// Puts the thread's default backends back when the machine they point into goes away.
-struct PlatformReset {
-    ~PlatformReset() { set_platform(Platform{}); }
-};
 
 // While Marking_data runs: a line on the progress stream every few seconds of wall time, checked
 // every few thousand card writes so the clock is not read on every write.
@@ -177,28 +174,7 @@ MarkReport run_marking_job(SimulatedMachine& machine, const MarkParameters& p, J
     } shift_source{machine.ui()};
     if (interrupt) machine.ui().set_shift_source(interrupt->shift_flag());
 
-    std::size_t shown = machine.ui().shown().size();
-    // One library call: under the SIGINT guard, faults reported, the library's messages passed on.
-    // False when the job must not go on (a fault, or an interrupt).
-    auto call = [&](const char* name, auto&& member) {
-        const int interrupted_before = interrupt ? interrupt->interrupted_calls() : 0;
-        bool ok = true;
-        {
-            JobInterrupt::Call scope(interrupt);
-            try {
-                member();
-            } catch (const Fault& f) {
-                report.failure = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + f.what();
-                ok = false;
-            }
-        }
-        const auto& boxes = machine.ui().shown();
-        for (; shown < boxes.size(); ++shown)
-            err << command << ": message \"" << boxes[shown].title << "\": " << boxes[shown].text << "\n";
-        if (interrupt && interrupt->interrupted_calls() > interrupted_before) report.interrupted = true;
-        if (!ok) err << command << ": " << report.failure << "\n";
-        return ok && !report.interrupted;
-    };
+    LibraryCaller call(machine.ui(), interrupt, err, command, report.failure, report.interrupted);
 
     korvex_dll dll;
     if (!call("Marking_init_pci", [&] { dll.Marking_init_pci(128, 0, 0, 1, 0, std::vector<uint8_t>{0, 0, 0, 0}, 1); }))

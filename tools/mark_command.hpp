@@ -16,6 +16,11 @@
 
 namespace korvex::tool {
 
+// Puts the thread's default backends back when the machine they point into goes away.
+struct PlatformReset {
+    ~PlatformReset() { set_platform(Platform{}); }
+};
+
 // What a job writes once it has run. Empty paths write nothing; "-" is standard output.
 struct JobOutputs {
     std::string marks_path;

@@ -192,6 +192,21 @@ void fail(const std::string& path, cairo_status_t status) {
     throw PictureError(path + ": cannot write the picture (" + cairo_status_to_string(status) + ")");
 }
 
+// One whole picture on the surface: white page, frame, marks; with next_page the page is then
+// emitted (multi-page PDF).
+template <class ForEach>
+void draw_page(cairo_surface_t* surface, const Page& page, const PictureOptions& o, const ForEach& for_each_mark,
+               const std::string& path, bool next_page) {
+    ContextPtr cr(cairo_create(surface));
+    cairo_scale(cr.get(), page.units_per_mm, page.units_per_mm);
+    cairo_set_source_rgb(cr.get(), 1.0, 1.0, 1.0);
+    cairo_paint(cr.get());
+    draw_frame(cr.get(), page, o);
+    draw_marks(cr.get(), page, o, for_each_mark);
+    if (next_page) cairo_show_page(cr.get());
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_status(cr.get()));
+}
+
 template <class ForEach>
 void render(const ForEach& for_each_mark, PictureFormat format, const std::string& path, const PictureOptions& o) {
     check_picture_options(o);
@@ -213,15 +228,7 @@ void render(const ForEach& for_each_mark, PictureFormat format, const std::strin
             break;
     }
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_surface_status(surface.get()));
-    {
-        ContextPtr cr(cairo_create(surface.get()));
-        cairo_scale(cr.get(), page.units_per_mm, page.units_per_mm);
-        cairo_set_source_rgb(cr.get(), 1.0, 1.0, 1.0);
-        cairo_paint(cr.get());
-        draw_frame(cr.get(), page, o);
-        draw_marks(cr.get(), page, o, for_each_mark);
-        if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_status(cr.get()));
-    }
+    draw_page(surface.get(), page, o, for_each_mark, path, false);
     if (format == PictureFormat::png) {
         const cairo_status_t st = cairo_surface_write_to_png(surface.get(), path.c_str());
         if (st != CAIRO_STATUS_SUCCESS) fail(path, st);
@@ -256,6 +263,37 @@ void write_picture(const std::vector<Mark>& marks, PictureFormat format, const s
 void write_picture(const MarkRecorder& marks, PictureFormat format, const std::string& path,
                    const PictureOptions& options) {
     render([&](auto&& f) { marks.for_each(f); }, format, path, options);
+}
+
+struct PdfBook::Surface {
+    SurfacePtr surface;
+};
+
+PdfBook::PdfBook(const std::string& path, const PictureOptions& options) : path_(path), options_(options) {
+    check_picture_options(options_);
+    options_.caption = "caption";  // every page has a caption band, so all pages have one size
+    const Page page = page_for(options_, PictureFormat::pdf);
+    surface_ = std::make_unique<Surface>();
+    surface_->surface.reset(
+        cairo_pdf_surface_create(path.c_str(), page.width_mm * kPointsPerMm, page.height_mm * kPointsPerMm));
+    if (cairo_surface_status(surface_->surface.get()) != CAIRO_STATUS_SUCCESS)
+        fail(path, cairo_surface_status(surface_->surface.get()));
+}
+
+PdfBook::~PdfBook() = default;
+
+void PdfBook::add_page(const std::vector<Mark>& marks, const std::string& caption) {
+    PictureOptions o = options_;
+    o.caption = caption.empty() ? " " : caption;
+    draw_page(surface_->surface.get(), page_for(o, PictureFormat::pdf), o,
+              [&](auto&& f) { for (const Mark& m : marks) f(m); }, path_, true);
+    ++pages_;
+}
+
+void PdfBook::finish() {
+    cairo_surface_finish(surface_->surface.get());
+    if (cairo_surface_status(surface_->surface.get()) != CAIRO_STATUS_SUCCESS)
+        fail(path_, cairo_surface_status(surface_->surface.get()));
 }
 
 }  // namespace korvex::tool

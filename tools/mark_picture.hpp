@@ -4,6 +4,7 @@
 // a millimetre frame of the field. A library that computes the wrong step size draws the wrong size.
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,5 +46,28 @@ void write_picture(const std::vector<Mark>& marks, PictureFormat format, const s
                    const PictureOptions& options);
 void write_picture(const MarkRecorder& marks, PictureFormat format, const std::string& path,
                    const PictureOptions& options);
+
+// A PDF of many pictures, one page each, written page by page as they come (a long batch keeps
+// only the page being drawn). Every page has the options' size; each brings its own caption.
+class PdfBook {
+public:
+    // Creates the file; PictureError when it cannot be written or the options are bad.
+    PdfBook(const std::string& path, const PictureOptions& options);
+    ~PdfBook();
+    PdfBook(const PdfBook&) = delete;
+    PdfBook& operator=(const PdfBook&) = delete;
+
+    void add_page(const std::vector<Mark>& marks, const std::string& caption);
+    int pages() const { return pages_; }
+    // Completes the file; PictureError when it could not be written.
+    void finish();
+
+private:
+    struct Surface;
+    std::unique_ptr<Surface> surface_;
+    std::string path_;
+    PictureOptions options_;
+    int pages_ = 0;
+};
 
 }  // namespace korvex::tool

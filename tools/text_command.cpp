@@ -105,9 +105,7 @@ int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
     SimulatedMachine machine(opts);
     const double start_us = machine.now_us();
     if (!c.folder.empty()) machine.set_library_folder(c.folder);
-    struct PlatformReset {
-        ~PlatformReset() { set_platform(Platform{}); }
-    } platform_reset;
+    PlatformReset platform_reset;
     set_platform(machine.platform());
 
     bool fonts_found = true;

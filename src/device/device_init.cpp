@@ -20,8 +20,7 @@ namespace korvex {
 static constexpr int16_t kStandAloneMode = 1;
 static constexpr int16_t kDirectMode = 0;
 
-// The motion state every job starts from: scanner at the centre on both channels, records zeroed.
-static void Motion_reset(State& s) {
+void Motion_reset(State& s) {
     DA_zero(s);
     s.scan.lngPosX = 0;
     s.scan.lngPosY = 0;

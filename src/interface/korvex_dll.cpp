@@ -14,6 +14,7 @@
 #include "link/serial_link.hpp"
 #include "scan/direct_marking.hpp"
 #include "template/cells.hpp"
+#include "template/print_pass.hpp"
 #include "template/print_setup.hpp"
 #include "template/template_file.hpp"
 
@@ -35,9 +36,11 @@ int32_t korvex_dll::DebugID() const { return debug_serial_; }
 int16_t korvex_dll::e_isMarking() const { return marking_flag_; }
 int16_t korvex_dll::e_Relese() { return 0; }
 
-int16_t korvex_dll::e_PrintEarMark(const std::vector<uint8_t>&, const std::vector<std::string>&,
-                                   const std::vector<std::string>&, const std::vector<uint8_t>&) {
-    return korvex::run_member([&](State&) -> int16_t { korvex::member_not_available("e_PrintEarMark"); });
+int16_t korvex_dll::e_PrintEarMark(const std::vector<uint8_t>& imageData, const std::vector<std::string>& strNumber1,
+                                   const std::vector<std::string>& strNumber2, const std::vector<uint8_t>& arr_Size) {
+    return korvex::run_member([&](State& s) {
+        return korvex::Print_ear_mark(s, imageData, strNumber1, strNumber2, arr_Size, marking_flag_);
+    });
 }
 
 // The ear-tag workflow's start-up: direct mode with fixed settings, the current marking parameters

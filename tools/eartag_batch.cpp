@@ -1,0 +1,356 @@
+// The ear-tag batch: numbers read and encoded before the machine is touched (a number no code can
+// hold stops the batch before anything is marked), then plate by plate: the machine model's marks
+// cleared, one e_PrintEarMark, the plate's marks drawn and read back. The laser-on time comes from
+// a card listener of the tool's own that watches the modelled gate, never from the library.
+#include "eartag_batch.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "core/leading_number.hpp"
+#include "job_interrupt.hpp"
+#include "korvex/korvex_dll.hpp"
+#include "library_call.hpp"
+#include "platform/simulated_machine.hpp"
+#include "state/state.hpp"
+#include "tag_code.hpp"
+#include "template/print_setup.hpp"
+
+namespace korvex::tool {
+
+namespace {
+
+constexpr std::size_t kMaxTags = 1'000'000;
+constexpr std::size_t kSecondDigits = 5;  // the default second number: the tag's last 5 characters
+constexpr int kPerPlateLines = 20;        // batches up to this many plates report every plate
+
+std::string format_number(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+bool all_digits(const std::string& s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void add_item(std::vector<std::string>& out, const std::string& item) {
+    if (item.empty()) throw NumberListError("an empty item in the number list");
+    const std::size_t dots = item.find("..");
+    if (dots == std::string::npos) {
+        if (item.find_first_of(" \t\r\n") != std::string::npos) throw NumberListError("\"" + item + "\" holds a blank");
+        out.push_back(item);
+    } else {
+        const std::string first = item.substr(0, dots), last = item.substr(dots + 2);
+        if (!all_digits(first) || !all_digits(last) || first.size() > 19 || last.size() > 19)
+            throw NumberListError("range \"" + item + "\": FIRST..LAST must be numbers of at most 19 digits");
+        const uint64_t a = std::stoull(first), b = std::stoull(last);
+        if (b < a) throw NumberListError("range \"" + item + "\" counts down");
+        if (b - a >= kMaxTags - out.size()) throw NumberListError("range \"" + item + "\" holds too many tags");
+        for (uint64_t v = a;; ++v) {
+            std::string text = std::to_string(v);
+            if (text.size() < first.size()) text.insert(0, first.size() - text.size(), '0');
+            out.push_back(std::move(text));
+            if (v == b) break;
+        }
+    }
+    if (out.size() > kMaxTags) throw NumberListError("more than 1000000 tags");
+}
+
+// Puts the thread's default backends back when the machine they point into goes away.
+struct PlatformReset {
+    ~PlatformReset() { set_platform(Platform{}); }
+};
+
+// Time the modelled laser gate has been emitting, from the model's state after every card write.
+class LaserMeter : public CardListener {
+public:
+    explicit LaserMeter(SimulatedMachine& machine) : machine_(machine), on_(machine.gate_emitting()), since_us_(machine.now_us()) {
+        machine_.card().add_listener(this);
+    }
+    ~LaserMeter() override { machine_.card().remove_listener(this); }
+    double total_us() { return total_us_ + (on_ ? machine_.now_us() - since_us_ : 0.0); }
+
+private:
+    void on_write(uint8_t, uint8_t, uint8_t) override {
+        const bool emitting = machine_.gate_emitting();
+        if (emitting == on_) return;
+        const double now = machine_.now_us();
+        if (on_) total_us_ += now - since_us_;
+        since_us_ = now;
+        on_ = emitting;
+    }
+    SimulatedMachine& machine_;
+    bool on_;
+    double since_us_;
+    double total_us_ = 0.0;
+};
+
+// Where plate k's PNG goes: DIR/STEM_plateNNN.png, DIR the --out folder or the template's own.
+std::string plate_png(const EartagOptions& o, int plate, int plates) {
+    const std::filesystem::path base(Strip_extension(o.base));
+    const std::filesystem::path dir = o.out_dir.empty() ? base.parent_path() : std::filesystem::path(o.out_dir);
+    std::string number = std::to_string(plate);
+    const std::size_t width = std::max<std::size_t>(2, std::to_string(plates).size());
+    if (number.size() < width) number.insert(0, width - number.size(), '0');
+    return (dir / (base.filename().string() + "_plate" + number + ".png")).string();
+}
+
+// The code area of bar-code cell g as the print set-up sorted it, in millimetres.
+struct CodeArea {
+    double x_mm, y_mm, w_mm, h_mm;
+};
+
+}  // namespace
+
+std::vector<std::string> parse_number_list(const std::string& list) {
+    std::vector<std::string> out;
+    if (!list.empty() && list[0] == '@') {
+        std::ifstream in(list.substr(1));
+        if (!in) throw NumberListError("cannot read " + list.substr(1));
+        std::string line;
+        while (std::getline(in, line)) {
+            line = line.substr(0, line.find('#'));
+            std::replace(line.begin(), line.end(), ',', ' ');
+            std::istringstream words(line);
+            for (std::string w; words >> w;) add_item(out, w);
+        }
+    } else {
+        std::size_t from = 0;
+        while (true) {
+            const std::size_t comma = list.find(',', from);
+            std::string item = list.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+            const std::size_t b = item.find_first_not_of(" \t"), e = item.find_last_not_of(" \t");
+            add_item(out, b == std::string::npos ? std::string() : item.substr(b, e - b + 1));
+            if (comma == std::string::npos) break;
+            from = comma + 1;
+        }
+    }
+    if (out.empty()) throw NumberListError("no numbers in the list");
+    return out;
+}
+
+int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, EartagReport* report_out) {
+    EartagReport report;
+    struct Publish {
+        EartagReport& r;
+        EartagReport* to;
+        ~Publish() {
+            if (to) *to = r;
+        }
+    } publish{report, report_out};
+
+    // Everything the batch needs is checked before the machine is touched.
+    const std::string base = Strip_extension(o.base);
+    if (!std::filesystem::exists(base + ".mc1") && !std::filesystem::exists(base + ".nam")) {
+        err << "korvex eartag: no template " << base << ".mc1 / .nam\n";
+        return 2;
+    }
+    if (!o.second.empty() && o.second.size() != o.numbers.size()) {
+        err << "korvex eartag: " << o.numbers.size() << " first numbers but " << o.second.size() << " second numbers\n";
+        return 2;
+    }
+    std::vector<TagCodeBitmap> codes;
+    codes.reserve(o.numbers.size());
+    try {
+        for (const std::string& n : o.numbers) codes.push_back(tag_code_bitmap(n));
+    } catch (const TagCodeError& e) {
+        err << "korvex eartag: " << e.what() << "; nothing was marked\n";
+        return 2;
+    }
+    auto second_of = [&](std::size_t i) {
+        if (!o.second.empty()) return o.second[i];
+        const std::string& n = o.numbers[i];
+        return n.size() > kSecondDigits ? n.substr(n.size() - kSecondDigits) : n;
+    };
+    try {
+        PictureOptions checked = o.picture;
+        if (checked.head_steps_per_mm == 0.0) checked.head_steps_per_mm = 100.0;  // 0: the template's, known later
+        check_picture_options(checked);
+    } catch (const PictureError& e) {
+        err << "korvex eartag: " << e.what() << "\n";
+        return 2;
+    }
+
+    SimulatedMachine::Options mopts;
+    mopts.real_time = o.real_time;
+    mopts.trace = false;
+    SimulatedMachine machine(mopts);
+    if (!o.library_folder.empty()) machine.set_library_folder(o.library_folder);
+    PlatformReset platform_reset;
+    set_platform(machine.platform());
+    JobInterrupt interrupt;
+    machine.ui().set_shift_source(interrupt.shift_flag());
+    struct ShiftSourceOff {
+        ScriptedUi& ui;
+        ~ShiftSourceOff() { ui.set_shift_source(nullptr); }
+    } shift_source_off{machine.ui()};
+    LibraryCaller call(machine.ui(), &interrupt, err, "korvex eartag", report.failure, report.interrupted);
+    const auto stopped = [&] { return report.interrupted ? 130 : 1; };
+
+    korvex_dll dll;
+    if (o.bring_up == BringUp::initlize) {
+        if (!call("e_Initlize", [&] { dll.e_Initlize(); })) return stopped();
+    } else {
+        if (!call("Marking_init_pci", [&] { dll.Marking_init_pci(128, 0, 0, 1, 0, std::vector<uint8_t>{0, 0, 0, 0}, 1); }) ||
+            !call("Marking_para", [&] { dll.Marking_para(1000, 3000, 100, 50, 100, 50, 10.0, 50, 20, 100, 100); }) ||
+            !call("marking_start", [&] { dll.marking_start(); }))
+            return stopped();
+    }
+    if (!call("e_setPrintInfo", [&] { dll.e_setPrintInfo(o.base); })) return stopped();
+
+    // What the template asks for, as the print set-up sorted it.
+    const State& s = thread_state();
+    const int per_plate = static_cast<int>(Leading_number(s.tmpl.catLines.at(kCategoryBarcode, 0)));
+    if (per_plate < 1) {
+        err << "korvex eartag: " << base << " has no bar-code cells, so a pass would mark nothing\n";
+        return 2;
+    }
+    std::vector<CodeArea> areas;
+    for (int g = 1; g <= per_plate; ++g) {
+        const auto& v = s.tmpl.catValues.at(kCategoryBarcode);
+        areas.push_back({v.at(g, kValueX), v.at(g, kValueY), v.at(g, kValueWidth), v.at(g, kValueHeight)});
+    }
+    PictureOptions picture = o.picture;
+    if (picture.head_steps_per_mm == 0.0) picture.head_steps_per_mm = s.hw.sngStepsPerMm > 0 ? s.hw.sngStepsPerMm : 100.0;
+    const double head = picture.head_steps_per_mm;
+
+    report.tags = static_cast<int>(o.numbers.size());
+    report.plates = (report.tags + per_plate - 1) / per_plate;
+    err << "korvex eartag: " << report.tags << " tags on " << report.plates << " plates of " << per_plate << " ("
+        << base << ")\n";
+
+    std::optional<PdfBook> book;
+    if (o.pictures && !o.pdf_path.empty()) {
+        try {
+            book.emplace(o.pdf_path, picture);
+        } catch (const PictureError& e) {
+            err << "korvex eartag: " << e.what() << "\n";
+            return 1;
+        }
+    }
+    bool written = true;
+    int read_back = 0;
+    LaserMeter meter(machine);
+    const auto wall_start = std::chrono::steady_clock::now();
+    auto next_progress = wall_start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                          std::chrono::duration<double>(o.progress_interval_s));
+
+    std::vector<uint8_t> image, sizes;
+    std::vector<std::string> first(static_cast<std::size_t>(per_plate)), second(static_cast<std::size_t>(per_plate));
+    for (int plate = 1; plate <= report.plates; ++plate) {
+        const int from = (plate - 1) * per_plate;
+        const int count = std::min(per_plate, report.tags - from);
+        // A plate with fewer tags than cells: the rest get a blank code (border only) and no numbers,
+        // never the entries an earlier plate left in the library's tables.
+        image.assign(static_cast<std::size_t>(per_plate) * kTagCodeBytes, 0);
+        sizes.assign(static_cast<std::size_t>(per_plate) + 1, kTagCodeBytes);
+        sizes[0] = static_cast<uint8_t>(per_plate);
+        for (int t = 0; t < per_plate; ++t) {
+            const bool used = t < count;
+            const auto i = static_cast<std::size_t>(from + t);
+            if (used) std::copy(codes[i].begin(), codes[i].end(), image.begin() + t * kTagCodeBytes);
+            first[static_cast<std::size_t>(t)] = used ? o.numbers[i] : "";
+            second[static_cast<std::size_t>(t)] = used ? second_of(i) : "";
+        }
+
+        machine.model().clear_marks();
+        const double t0 = machine.now_us(), on0 = meter.total_us();
+        const bool ok = call("e_PrintEarMark", [&] { dll.e_PrintEarMark(image, first, second, sizes); });
+        const double plate_us = machine.now_us() - t0, plate_on_us = meter.total_us() - on0;
+        report.machine_us += plate_us;
+        report.laser_on_us += plate_on_us;
+        if (ok) ++report.plates_marked;
+        const std::vector<Mark> marks = machine.marks();
+
+        std::string tags_text;
+        for (int t = 0; t < count; ++t) tags_text += (t ? ", " : "") + o.numbers[static_cast<std::size_t>(from + t)];
+        const std::string caption = "plate " + std::to_string(plate) + "/" + std::to_string(report.plates) + ": " + tags_text;
+        std::string written_to;
+        if (o.pictures) {
+            try {
+                PictureOptions p = picture;
+                p.caption = caption;
+                if (book) {
+                    book->add_page(marks, caption);
+                } else {
+                    written_to = plate_png(o, plate, report.plates);
+                    write_picture(marks, PictureFormat::png, written_to, p);
+                }
+            } catch (const PictureError& e) {
+                err << "korvex eartag: " << e.what() << "\n";
+                written = false;
+            }
+        }
+        if (o.verify) {
+            for (int t = 0; t < count; ++t) {
+                const CodeArea& a = areas[static_cast<std::size_t>(t)];
+                const std::string& want = o.numbers[static_cast<std::size_t>(from + t)];
+                const std::string got = read_marked_code(marks, a.x_mm * head, a.y_mm * head, a.w_mm * head, a.h_mm * head,
+                                                         picture.spot_mm * head);
+                if (got == want) {
+                    ++read_back;
+                } else {
+                    report.unreadable.push_back("plate " + std::to_string(plate) + " tag " + std::to_string(t + 1) + " (" + want +
+                                                "): read " + (got.empty() ? "nothing" : "\"" + got + "\""));
+                    err << "korvex eartag: code does not read back: " << report.unreadable.back() << "\n";
+                }
+            }
+        }
+
+        const auto now = std::chrono::steady_clock::now();
+        if (report.plates <= kPerPlateLines) {
+            err << "korvex eartag: plate " << plate << ": " << tags_text << ": machine " << format_number(plate_us / 1e6, 2)
+                << " s, laser on " << format_number(plate_on_us / 1e6, 2) << " s"
+                << (written_to.empty() ? "" : ", " + written_to) << "\n";
+        } else if (now >= next_progress || plate == report.plates) {
+            next_progress = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                      std::chrono::duration<double>(o.progress_interval_s));
+            err << "korvex eartag: plate " << plate << " of " << report.plates << ", "
+                << std::min(report.tags, plate * per_plate) << " tags, machine time "
+                << format_number(report.machine_us / 1e6, 1) << " s, wall "
+                << format_number(std::chrono::duration<double>(now - wall_start).count(), 0) << " s" << std::endl;
+        }
+        if (!ok) break;
+    }
+    if (book) {
+        try {
+            book->finish();
+            err << "korvex eartag: " << book->pages() << " plates drawn in " << o.pdf_path << "\n";
+        } catch (const PictureError& e) {
+            err << "korvex eartag: " << e.what() << "\n";
+            written = false;
+        }
+    }
+    report.wall_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
+
+    // The summary.
+    const double plates_done = std::max(1, report.plates_marked);
+    out << "korvex eartag: " << report.tags << " tags, " << report.plates_marked << " of " << report.plates << " plates marked ("
+        << per_plate << " tags a plate)\n";
+    out << "machine time " << format_number(report.machine_us / 1e6, 2) << " s, "
+        << format_number(report.machine_us / 1e6 / plates_done, 2) << " s a plate; laser on "
+        << format_number(report.laser_on_us / 1e6, 2) << " s ("
+        << format_number(report.machine_us > 0 ? 100.0 * report.laser_on_us / report.machine_us : 0.0, 0) << "%)\n";
+    if (o.verify) {
+        const int tried = read_back + static_cast<int>(report.unreadable.size());
+        out << "read back: " << read_back << " of " << tried << " codes read as their numbers\n";
+    }
+    out << "wall time " << format_number(report.wall_s, 2) << " s ("
+        << format_number(report.wall_s > 0 ? std::min(report.tags, report.plates_marked * per_plate) / report.wall_s : 0.0, 1)
+        << " tags/s)" << std::endl;
+
+    if (report.interrupted) {
+        err << "korvex eartag: interrupted; the plate being marked was stopped, the laser is off, later plates were not marked\n";
+        return 130;
+    }
+    if (!report.failure.empty() || !written || !report.unreadable.empty()) return 1;
+    return 0;
+}
+
+}  // namespace korvex::tool
