@@ -7,9 +7,11 @@
 #include <cmath>
 #include <filesystem>
 #include <random>
+#include <sstream>
 
 #include "fault_of.hpp"
 #include "interface/fault_boundary.hpp"
+#include "plot_command.hpp"
 #include "scan_fixture.hpp"
 #include "template/plot_file.hpp"
 #include "template_files.hpp"
@@ -224,4 +226,31 @@ TEST_F(PlotFileTest, RotaryPlacementTurnsTheAxisAndDrawsAtXZero) {
     EXPECT_EQ(lines(), (std::vector<Seg>{{'l', 0, 200, 10, 200}}));
     s.tmpl.curCell.RotaryDiameter = 0.0f;
     EXPECT_EQ(fault_of([&] { Plot_mark(s, 5, 2, file("PU0,0;"), 1, 1, 1, 0, 0, 1, 0, 0); }), FaultKind::division);
+}
+
+// korvex plot: the example logo, filled, marked through the library and written as marks; a fault
+// in the plot file makes the command fail, a missing file is refused before the machine starts.
+TEST_F(PlotFileTest, ThePlotCommandMarksTheExampleLogo) {
+    korvex::tool::PlotOptions o;
+    o.input = std::string(KORVEX_SOURCE_DIR) + "/examples/eartag_logo.plt";
+    o.fill_mm = 0.2f;
+    o.outputs.marks_path = "-";
+    std::ostringstream out, err;
+    ASSERT_EQ(korvex::tool::run_plot_command(o, out, err), 0) << err.str();
+    std::size_t lines = 0;
+    for (std::size_t at = out.str().find("line "); at != std::string::npos; at = out.str().find("\nline ", at + 1)) ++lines;
+    EXPECT_GT(lines, 100u);  // the outlines and the hatch of a 10 mm shield at 0.2 mm
+    EXPECT_NE(err.str().find("marked "), std::string::npos);
+
+    std::string many = "PU0,0;";
+    for (int i = 0; i < kEdgeListSize + 1; ++i) many += i % 2 ? "PD0,0;" : "PD40,0;";
+    o.input = file(many);
+    std::ostringstream out2, err2;
+    EXPECT_EQ(korvex::tool::run_plot_command(o, out2, err2), 1);
+    EXPECT_NE(err2.str().find("Plot_mark failed (index)"), std::string::npos) << err2.str();
+
+    o.input = (dir / "missing.plt").string();
+    std::ostringstream out3, err3;
+    EXPECT_EQ(korvex::tool::run_plot_command(o, out3, err3), 2);
+    EXPECT_TRUE(out3.str().empty());
 }
