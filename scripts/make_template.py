@@ -5,15 +5,15 @@ The template is our own and lays out a real plate: a livestock ear-tag plate of 
 middle of a 100 x 100 mm field at 100 D/A steps per millimetre, holding two tags one above the
 other. Each tag has a 10 x 10 mm Data Matrix (bar-code cell), its 15-digit animal number in a
 narrow stroke font (first-number cell, tag TAG28) and its large 5-digit management number
-(second-number cell, tag TAG29); the plate has one fixed text (never marked). With --logo each tag
-also gets a filled plot cell drawing examples/eartag_logo.plt. Five pens, one zone without
+(second-number cell, tag TAG29) and a filled plot cell drawing the logo examples/eartag_logo.plt
+(left out with --no-logo); the plate has one fixed text (never marked). Five pens, one zone without
 correction. The cell list is written in code page 936 with CR LF line ends, as the layout editor
 writes it.
 
 --small writes the small plate of the golden print-pass script instead (tests/golden/eartag_small):
 two 1 mm codes and short numbers, so its trace stays small.
 
-Usage: scripts/make_template.py [--logo] [--small] [OUTPUT_BASE]
+Usage: scripts/make_template.py [--no-logo] [--small] [OUTPUT_BASE]
        (default: examples/eartag_template, or tests/golden/eartag_small with --small)
 """
 import argparse
@@ -127,8 +127,10 @@ def plate_cells(logo):
     cells.append((cell("TEXT", 30, "牧场", 0, 6, 3, 0.1, 1, "TXT01"), -22, 27, 6, 3, 0))
     if logo:
         for i, y0 in enumerate(TAG_BOTTOMS, 1):
-            cells.append((cell("plt file", 40 + i, "examples/eartag_logo.plt", 0x10, 8, 8, 0.1, 4, "LOGO%d" % i),
-                          -22, y0 + 16, 8, 8, 0))
+            # Designed size in plot units (the logo spans 400 x 460 around its origin), laid out
+            # 8 x 9.2 mm with the origin at the logo's middle, above the code.
+            cells.append((cell("plt file", 40 + i, "examples/eartag_logo.plt", 0x10, 400, 460, 0.1, 4, "LOGO%d" % i),
+                          -17, y0 + 21.8, 8, 9.2, 0))
     return cells
 
 
@@ -182,7 +184,8 @@ def nam_text(cells):
 def main():
     assert [n for n, _ in SECTION3] == [1, 2, 3, 4, 7, 5, 6] + list(range(13, 74))
     parser = argparse.ArgumentParser(description="Write the example ear-tag template pair.")
-    parser.add_argument("--logo", action="store_true", help="give each tag a filled plot cell (examples/eartag_logo.plt)")
+    parser.add_argument("--no-logo", dest="logo", action="store_false",
+                        help="leave out the filled plot cell of each tag (examples/eartag_logo.plt)")
     parser.add_argument("--small", action="store_true", help="the small plate of the golden print-pass script")
     parser.add_argument("base", nargs="?", help="output base path")
     args = parser.parse_args()

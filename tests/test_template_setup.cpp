@@ -198,7 +198,7 @@ TEST_F(PrintSetupTest, HostScriptChoosesTheExampleTemplate) {
     EXPECT_EQ(s.tmpl.catLines.at(kCategoryNumber1, 0), "2");
     EXPECT_EQ(s.tmpl.catLines.at(kCategoryNumber2, 0), "2");
     EXPECT_EQ(s.tmpl.catLines.at(kCategoryText, 0), "1");
-    EXPECT_EQ(s.tmpl.catLines.at(kCategoryPlot, 0), "0");  // the logo cells only with --logo
+    EXPECT_EQ(s.tmpl.catLines.at(kCategoryPlot, 0), "2");  // a logo per tag
     EXPECT_EQ(s.hw.sngStepsPerMm, 100.0f);
     EXPECT_EQ(s.para.lngCurPen, 1);
     EXPECT_EQ(s.tmpl.curPen.PenName, "text");
@@ -208,20 +208,14 @@ TEST_F(PrintSetupTest, TemplateShowPrintsPensHardwareZonesAndCells) {
     std::ostringstream out, err;
     ASSERT_EQ(tool::template_show(kExample, out, err), 0) << err.str();
     const std::string text = out.str();
-    for (const char* want : {"machine part read", "7 cells", "pens in use: 1 (selected when the template loads), 2, 3",
+    for (const char* want : {"machine part read", "9 cells", "pens in use: 1 (selected when the template loads), 2, 3",
                              "PenMarkSpeed", "\"code\"", "lngFieldSizeX", "sngStepsPerMm", "intLaserType",
                              "Barcode", "tag BAR01", "bar-code cell 1, dot matrix from bitmap entry 0",
                              "bar-code cell 2, dot matrix from bitmap entry 1",
                              "4 squares per dark module", "first-number cell 1, text of strNumber1(0)",
                              "first-number cell 2, text of strNumber1(1)", "second-number cell 2", "text \"牧场\"",
-                             "text cell 1, never marked", "2 bar-code cell"})
+                             "text cell 1, never marked", "2 bar-code cell", "plot cell 2", "mode 0x10 (fill)"})
         EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
-    // A plot cell with a fill (the example has its logo cells only when generated with --logo).
-    write_template("logo", distinct_mc1(), nam_text({{cell_line("plt file", "LOGO1", 4, "logo.plt", "0.1", 0x10)}}));
-    std::ostringstream logo_out, logo_err;
-    ASSERT_EQ(tool::template_show(path("logo"), logo_out, logo_err), 0) << logo_err.str();
-    for (const char* want : {"plot cell 1", "mode 0x10 (fill)"})
-        EXPECT_NE(logo_out.str().find(want), std::string::npos) << want << "\n" << logo_out.str();
     // Defaults are not listed as differences.
     EXPECT_EQ(text.find("lngDaMode"), std::string::npos);
 

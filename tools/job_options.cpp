@@ -1,4 +1,4 @@
-// The shared options of the job commands, registered once for every command that marks.
+// Shared options of the job commands (korvex run, mark, plot).
 #include "job_options.hpp"
 
 namespace korvex::tool {

@@ -1,5 +1,5 @@
-// Command-line options the job commands share: what to write after the job and how to draw it,
-// and the marking parameters of a job on the simulated machine.
+// The command-line options the job commands share: what to write after the job and how to draw
+// it, and the marking parameters (speeds, gate delays, step size) the machine is brought up with.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -8,10 +8,7 @@
 
 namespace korvex::tool {
 
-// --marks, --marks-time, --png, --svg, --pdf, --spot-mm, --field-mm, --px-per-mm, --no-jumps.
 void add_output_options(CLI::App* cmd, JobOutputs& outputs);
-
-// --mark-speed, --jump-speed, --on-delay, --on-hold, --off-delay, --off-hold, --step-um, --settle-us.
 void add_mark_parameter_options(CLI::App* cmd, MarkParameters& params);
 
 }  // namespace korvex::tool

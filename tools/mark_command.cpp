@@ -33,6 +33,10 @@ std::string format_number(double v, int decimals) {
     return buf;
 }
 
+// Puts the thread's default backends back when the machine they point into goes away.
+struct PlatformReset {
+    ~PlatformReset() { set_platform(Platform{}); }
+};
 
 // While Marking_data runs: a line on the progress stream every few seconds of wall time, checked
 // every few thousand card writes so the clock is not read on every write.
@@ -83,11 +87,11 @@ private:
     uint64_t writes_ = 0;
 };
 
-}  // namespace
-
 bool names_output(const JobOutputs& o) {
     return !o.marks_path.empty() || !o.png_path.empty() || !o.svg_path.empty() || !o.pdf_path.empty();
 }
+
+}  // namespace
 
 std::string png_beside(const std::string& input) {
     const std::size_t slash = input.find_last_of('/');
@@ -165,72 +169,93 @@ bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& o, std::ostr
     return ok;
 }
 
-MarkReport run_marking_job(SimulatedMachine& machine, const MarkParameters& p, JobInterrupt* interrupt, std::ostream& err,
-                           const std::string& command, const char* job_name, const std::function<bool(korvex_dll&)>& job) {
-    MarkReport report;
-    struct ShiftSource {
-        ScriptedUi& ui;
-        ~ShiftSource() { ui.set_shift_source(nullptr); }
-    } shift_source{machine.ui()};
-    if (interrupt) machine.ui().set_shift_source(interrupt->shift_flag());
+JobCalls::JobCalls(SimulatedMachine& machine, JobInterrupt* interrupt, std::ostream& err, std::string tool)
+    : machine_(machine), caller_(machine.ui(), interrupt, err, std::move(tool), report.failure, report.interrupted) {
+    if (interrupt) machine_.ui().set_shift_source(interrupt->shift_flag());
+}
 
-    LibraryCaller call(machine.ui(), interrupt, err, command, report.failure, report.interrupted);
+JobCalls::~JobCalls() { machine_.ui().set_shift_source(nullptr); }
 
-    korvex_dll dll;
-    if (!call("Marking_init_pci", [&] { dll.Marking_init_pci(128, 0, 0, 1, 0, std::vector<uint8_t>{0, 0, 0, 0}, 1); }))
-        return report;
-    if (!call("Marking_para", [&] {
-            dll.Marking_para(p.mark_speed_mm_s, p.jump_speed_mm_s, p.off_delay_us, p.off_hold_us, p.on_delay_us,
-                             p.on_hold_us, p.step_um, 50.0f, 20.0f, 100.0f, p.settle_us);
-        }))
-        return report;
-    if (!call("marking_start", [&] { dll.marking_start(); })) return report;
-    bool completed = false;
-    call(job_name, [&] { completed = job(dll); });
-    report.completed = completed;  // also after an interrupt: the job runs to its end with the laser held off
-    return report;
+bool bring_up(JobCalls& calls, korvex_dll& dll, const MarkParameters& p) {
+    return calls.call("Marking_init_pci", [&] { dll.Marking_init_pci(128, 0, 0, 1, 0, std::vector<uint8_t>{0, 0, 0, 0}, 1); }) &&
+           calls.call("Marking_para", [&] {
+               dll.Marking_para(p.mark_speed_mm_s, p.jump_speed_mm_s, p.off_delay_us, p.off_hold_us, p.on_delay_us,
+                                p.on_hold_us, p.step_um, 50.0f, 20.0f, 100.0f, p.settle_us);
+           }) &&
+           calls.call("marking_start", [&] { dll.marking_start(); });
 }
 
 MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, const MarkParameters& p,
                         JobInterrupt* interrupt, std::ostream& err, std::ostream* progress, double progress_interval_s) {
     const double start_us = machine.now_us();
-    return run_marking_job(machine, p, interrupt, err, "korvex mark", "Marking_data", [&](korvex_dll& dll) {
+    JobCalls calls(machine, interrupt, err, "korvex mark");
+    korvex_dll dll;
+    if (!bring_up(calls, dll, p)) return calls.report;
+    int16_t result = 0;
+    {
         const Drawing drawing = describe_drawing(md);
         std::unique_ptr<ProgressListener> listener;
         if (progress && p.step_um > 0.0)
             listener = std::make_unique<ProgressListener>(machine, drawing, 1000.0 / p.step_um, *progress, progress_interval_s,
                                                           start_us);
-        return dll.Marking_data(md) == 1;  // also after an interrupt: the member walks the array and returns 1
-    });
+        calls.call("Marking_data", [&] { result = dll.Marking_data(md); });
+    }
+    calls.report.completed = result == 1;  // also after an interrupt: the member walks the array and returns 1
+    return calls.report;
 }
 
-bool check_mark_parameters(const MarkParameters& p, const std::string& command, std::ostream& err) {
+bool prepare_job(const std::string& tool, const std::string& input, const MarkParameters& p, double& head_steps_per_mm,
+                 JobOutputs& outputs, std::ostream& err) {
     if (!(std::isfinite(p.step_um) && p.step_um > 0.0)) {
-        err << command << ": --step-um must be a positive number of micrometres\n";
+        err << tool << ": --step-um must be a positive number of micrometres\n";
         return false;
     }
     if (!(std::isfinite(p.mark_speed_mm_s) && p.mark_speed_mm_s > 0.0f) ||
         !(std::isfinite(p.jump_speed_mm_s) && p.jump_speed_mm_s >= 0.0f)) {
-        err << command << ": the marking speed must be positive and the jump speed 0 (one-move jumps) or more\n";
+        err << tool << ": the marking speed must be positive and the jump speed 0 (one-move jumps) or more\n";
+        return false;
+    }
+    if (head_steps_per_mm == 0.0) head_steps_per_mm = 1000.0 / p.step_um;
+    outputs.picture.head_steps_per_mm = head_steps_per_mm;
+    if (!names_output(outputs)) outputs.png_path = png_beside(input);
+    if (outputs.picture.caption.empty()) outputs.picture.caption = input;
+    try {
+        check_picture_options(outputs.picture);
+    } catch (const PictureError& e) {
+        err << tool << ": " << e.what() << "\n";
         return false;
     }
     return true;
 }
 
-int run_mark_command(MarkCommand c, std::ostream& out, std::ostream& err) {
-    const MarkParameters& p = c.params;
-    if (!check_mark_parameters(p, "korvex mark", err)) return 2;
-    if (c.head_steps_per_mm == 0.0) c.head_steps_per_mm = 1000.0 / p.step_um;
-    c.outputs.picture.head_steps_per_mm = c.head_steps_per_mm;
-    if (!names_output(c.outputs)) c.outputs.png_path = png_beside(c.input);
-    if (c.outputs.picture.caption.empty()) c.outputs.picture.caption = c.input;
-    try {
-        check_picture_options(c.outputs.picture);
-    } catch (const PictureError& e) {
-        err << "korvex mark: " << e.what() << "\n";
-        return 2;
-    }
+int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
+                    const std::function<MarkReport(SimulatedMachine&, JobInterrupt&)>& job, std::ostream& out,
+                    std::ostream& err) {
+    SimulatedMachine::Options opts;
+    opts.real_time = setup.real_time;
+    opts.trace = false;
+    SimulatedMachine machine(opts);
+    const double start_us = machine.now_us();
+    machine.set_library_folder(setup.library_folder.empty() ? kNoGridFolder : setup.library_folder);
+    PlatformReset platform_reset;
+    set_platform(machine.platform());
 
+    MarkReport report;
+    {
+        JobInterrupt interrupt;
+        report = job(machine, interrupt);
+    }
+    if (report.interrupted) err << tool << ": interrupted; the job was stopped and the laser is off\n";
+
+    const bool written = write_job_outputs(machine, setup.outputs, out, err);
+    (setup.outputs.marks_path == "-" ? err : out) << job_summary(machine, setup.head_steps_per_mm, start_us) << std::endl;
+    if (report.interrupted) return 130;
+    if (!report.failure.empty() || !written) return 1;
+    return report.completed ? 0 : 1;
+}
+
+int run_mark_command(MarkCommand c, std::ostream& out, std::ostream& err) {
+    if (!prepare_job("korvex mark", c.input, c.params, c.head_steps_per_mm, c.outputs, err)) return 2;
     std::vector<double> md;
     try {
         md = read_vector_file(c.input);
@@ -245,28 +270,10 @@ int run_mark_command(MarkCommand c, std::ostream& out, std::ostream& err) {
     }
     err << "korvex mark: " << c.input << ": " << drawing.records << " records, " << drawing.segments << " segments, "
         << drawing.dots.size() << " dots, " << format_number(drawing.marked_mm, 1) << " mm of lines\n";
-
-    SimulatedMachine::Options opts;
-    opts.real_time = c.real_time;
-    opts.trace = false;
-    SimulatedMachine machine(opts);
-    const double start_us = machine.now_us();
-    machine.set_library_folder(c.grid_folder.empty() ? kNoGridFolder : c.grid_folder);
-    PlatformReset platform_reset;
-    set_platform(machine.platform());
-
-    MarkReport report;
-    {
-        JobInterrupt interrupt;
-        report = mark_drawing(machine, md, c.params, &interrupt, err, &err);
-    }
-    if (report.interrupted) err << "korvex mark: interrupted; the job was stopped and the laser is off\n";
-
-    const bool written = write_job_outputs(machine, c.outputs, out, err);
-    (c.outputs.marks_path == "-" ? err : out) << job_summary(machine, c.head_steps_per_mm, start_us) << std::endl;
-    if (report.interrupted) return 130;
-    if (!report.failure.empty() || !written) return 1;
-    return report.completed ? 0 : 1;
+    const MachineJobSetup setup{c.real_time, c.grid_folder, c.head_steps_per_mm, c.outputs};
+    return run_machine_job("korvex mark", setup, [&](SimulatedMachine& machine, JobInterrupt& interrupt) {
+        return mark_drawing(machine, md, c.params, &interrupt, err, &err);
+    }, out, err);
 }
 
 int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err) {

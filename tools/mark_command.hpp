@@ -10,16 +10,13 @@
 #include <vector>
 
 #include "job_interrupt.hpp"
+#include "library_call.hpp"
+#include "korvex/fault.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "mark_picture.hpp"
 #include "platform/simulated_machine.hpp"
 
 namespace korvex::tool {
-
-// Puts the thread's default backends back when the machine they point into goes away.
-struct PlatformReset {
-    ~PlatformReset() { set_platform(Platform{}); }
-};
 
 // What a job writes once it has run. Empty paths write nothing; "-" is standard output.
 struct JobOutputs {
@@ -29,9 +26,6 @@ struct JobOutputs {
     PictureOptions picture;   // head scale, spot width, field, jumps
 };
 
-// True when the outputs name at least one file (or standard output).
-bool names_output(const JobOutputs& outputs);
-
 // Writes the marks and pictures the outputs name. A file that cannot be written is reported on err
 // and makes the result false; the other outputs are still written.
 bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& outputs, std::ostream& out, std::ostream& err);
@@ -39,6 +33,12 @@ bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& outputs, std
 // The summary line of the job at the head's scale; its machine time counts from start_us (the
 // monotonic clock does not start at 0).
 std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm, double start_us);
+
+struct MarkReport {
+    bool completed = false;    // every call returned (Marking_data returned 1)
+    bool interrupted = false;  // SIGINT held Shift during a call
+    std::string failure;       // the call that faulted and why, when one did
+};
 
 // Marking parameters of `korvex mark` (the arguments of Marking_para that matter in direct mode).
 struct MarkParameters {
@@ -52,25 +52,33 @@ struct MarkParameters {
     int32_t settle_us = 100;     // upper bound of the wait after a vector
 };
 
-// False, with the reason on err (each line starting with `command`), for a step size or speeds the
-// machine cannot run with.
-bool check_mark_parameters(const MarkParameters& params, const std::string& command, std::ostream& err);
 
-struct MarkReport {
-    bool completed = false;    // every call returned (Marking_data returned 1)
-    bool interrupted = false;  // SIGINT held Shift during a call
-    std::string failure;       // the call that faulted and why, when one did
+// The library calls of one job on the simulated machine: each under the SIGINT guard (Shift held
+// while SIGINT came during it), its fault recorded and reported on err, the message boxes the
+// library showed passed on to err, all prefixed with the tool's name.
+class JobCalls {
+public:
+    JobCalls(SimulatedMachine& machine, JobInterrupt* interrupt, std::ostream& err, std::string tool);
+    ~JobCalls();
+    JobCalls(const JobCalls&) = delete;
+    JobCalls& operator=(const JobCalls&) = delete;
+
+    // Runs one call; false when the job must not go on (a fault, or an interrupt).
+    bool call(const char* name, const std::function<void()>& member) { return caller_(name, member); }
+
+    MarkReport report;
+
+private:
+    SimulatedMachine& machine_;
+    LibraryCaller caller_;  // after report: it writes into report
 };
 
-// Brings the simulated machine up (Marking_init_pci 128 0 0 1 0 [0,0,0,0] 1, Marking_para,
-// marking_start) through a korvex_dll, then runs `job` as one more library call named `job_name`
-// (its faults, the library's messages and an interrupt reported the same way, each
-// line starting with `command`). The report is completed when the job returned true.
-MarkReport run_marking_job(SimulatedMachine& machine, const MarkParameters& params, JobInterrupt* interrupt,
-                           std::ostream& err, const std::string& command, const char* job_name,
-                           const std::function<bool(korvex_dll&)>& job);
+// Brings the simulated machine up through `dll`: Marking_init_pci 128 0 0 1 0 [0,0,0,0] 1,
+// Marking_para with the parameters, marking_start. False when a call failed or was interrupted.
+bool bring_up(JobCalls& calls, korvex_dll& dll, const MarkParameters& params);
 
-// Brings the machine up as above and marks md with Marking_data. The thread's platform must already
+// Brings the simulated machine up through a korvex_dll (Marking_init_pci 128 0 0 1 0 [0,0,0,0] 1,
+// Marking_para, marking_start) and marks md with Marking_data. The thread's platform must already
 // be the machine's. Messages the library shows and failures go to err; with progress set, a line
 // every progress_interval_s seconds of wall time while Marking_data runs.
 MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, const MarkParameters& params,
@@ -85,6 +93,26 @@ struct MarkCommand {
     double head_steps_per_mm = 0.0;  // 0: 1000 / step_um, the library's own scale when it is right
     JobOutputs outputs;              // no output named: a PNG beside the input
 };
+
+// Checks a job command's parameters and fills in the defaults of its outputs: head scale 1000 /
+// step size, a PNG beside the input when no output is named, the input as caption. False (with a
+// message on err) when something is wrong.
+bool prepare_job(const std::string& tool, const std::string& input, const MarkParameters& params,
+                 double& head_steps_per_mm, JobOutputs& outputs, std::ostream& err);
+
+struct MachineJobSetup {
+    bool real_time = false;
+    std::string library_folder;  // holding the grid file; empty: mark without a grid
+    double head_steps_per_mm = 0.0;
+    JobOutputs outputs;
+};
+
+// Runs a job on a fresh simulated machine (the thread's platform while it runs) under a SIGINT
+// guard, then writes the outputs and the summary line. 0 when the job completed and everything was
+// written, 1 when a call faulted or an output could not be written, 130 when interrupted.
+int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
+                    const std::function<MarkReport(SimulatedMachine&, JobInterrupt&)>& job, std::ostream& out,
+                    std::ostream& err);
 
 // `korvex mark`: 0 when the drawing was marked and written, 1 when a call faulted or an output
 // could not be written, 2 for an unreadable input or bad options, 130 when interrupted.

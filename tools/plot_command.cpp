@@ -1,17 +1,77 @@
-// korvex plot: not built yet.
-#include "tool_command.hpp"
-
+// korvex plot FILE: marks a plot file (pen-up/pen-down/absolute-move drawing) on the simulated
+// machine, placed, scaled, turned and optionally hatched, and draws what the laser marked. The
+// machine is brought up through a korvex_dll; the drawing goes through the library's own plot
+// marker inside the fault boundary, so a fault leaves the gate closed like any member's.
+#include <cmath>
+#include <filesystem>
 #include <iostream>
+#include <memory>
+
+#include "interface/fault_boundary.hpp"
+#include "job_options.hpp"
+#include "mark_command.hpp"
+#include "plot_command.hpp"
+#include "template/plot_file.hpp"
+#include "tool_command.hpp"
 
 namespace korvex::tool {
 
-ToolCommand add_plot_command(CLI::App& app) {
-    ToolCommand c;
-    c.sub = app.add_subcommand("plot", "(not built yet)");
-    c.run = [] {
-        std::cerr << "korvex plot: not built yet\n";
+namespace {
+
+// Marks the file on the machine the calls brought up: the cell's fill bit and spacing as the
+// options say, steps per plot unit from the scale and the library's own steps per mm.
+void Plot_on_machine(const PlotOptions& o) {
+    run_member([&](State& s) {
+        s.tmpl.curCell.Mode = o.fill_mm > 0.0f ? kCellModeFill : 0;
+        s.tmpl.curCell.FillSpace = o.fill_mm;
+        const float steps_per_unit = to_single(o.scale_mm * s.hw.sngStepsPerMm);
+        const double a = o.angle_deg * M_PI / 180.0;
+        const float c = to_single(std::cos(a)), sn = to_single(std::sin(a));
+        Plot_mark(s, o.x_mm, o.y_mm, o.input, steps_per_unit, steps_per_unit, c, sn, -sn, c, 0.0f, 0.0f);
+        return 0;
+    });
+}
+
+}  // namespace
+
+int run_plot_command(PlotOptions o, std::ostream& out, std::ostream& err) {
+    if (!prepare_job("korvex plot", o.input, o.params, o.head_steps_per_mm, o.outputs, err)) return 2;
+    if (!(std::isfinite(o.scale_mm) && o.scale_mm > 0.0) || !std::isfinite(o.angle_deg) || !(o.fill_mm >= 0.0f)) {
+        err << "korvex plot: the scale must be positive, the angle finite and the fill spacing 0 or more\n";
         return 2;
-    };
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(o.input, ec)) {
+        err << "korvex plot: cannot read " << o.input << "\n";
+        return 2;
+    }
+    const MachineJobSetup setup{o.real_time, o.grid_folder, o.head_steps_per_mm, o.outputs};
+    return run_machine_job("korvex plot", setup, [&](SimulatedMachine& machine, JobInterrupt& interrupt) {
+        JobCalls calls(machine, &interrupt, err, "korvex plot");
+        korvex_dll dll;
+        if (bring_up(calls, dll, o.params)) calls.report.completed = calls.call("Plot_mark", [&] { Plot_on_machine(o); });
+        return calls.report;
+    }, out, err);
+}
+
+ToolCommand add_plot_command(CLI::App& app) {
+    auto o = std::make_shared<PlotOptions>();
+    ToolCommand c;
+    c.sub = app.add_subcommand("plot", "Mark a plot file (PU/PD/PA drawing) on the simulated machine and draw it");
+    c.sub->add_option("FILE", o->input, "plot file")->required();
+    c.sub->add_option("--x", o->x_mm, "X of the drawing's origin, mm")->capture_default_str();
+    c.sub->add_option("--y", o->y_mm, "Y of the drawing's origin, mm")->capture_default_str();
+    c.sub->add_option("--scale", o->scale_mm, "mm per plot unit")->capture_default_str();
+    c.sub->add_option("--angle", o->angle_deg, "rotation, degrees counter-clockwise")->capture_default_str();
+    c.sub->add_option("--fill", o->fill_mm, "hatch the drawing with lines this far apart, mm (0: no fill)")
+        ->capture_default_str();
+    add_mark_parameter_options(c.sub, o->params);
+    c.sub->add_option("--grid", o->grid_folder, "library folder holding the grid file (default: no grid)");
+    c.sub->add_flag("--real-time", o->real_time, "pace with the monotonic clock instead of the virtual one");
+    add_output_options(c.sub, o->outputs);
+    c.sub->add_option("--head-steps-per-mm", o->head_steps_per_mm,
+                      "scale of the simulated head, D/A units per mm (default: 1000 / step size)");
+    c.run = [o] { return run_plot_command(*o, std::cout, std::cerr); };
     return c;
 }
 

@@ -15,6 +15,7 @@
 #include "job_interrupt.hpp"
 #include "job_options.hpp"
 #include "korvex/platform.hpp"
+#include "platform/default_platform.hpp"
 #include "tool_command.hpp"
 
 namespace korvex::tool {
@@ -76,7 +77,9 @@ int32_t text_cell_mode(const TextCommand& c) {
 }
 
 int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
-    if (!check_mark_parameters(c.params, "korvex text", err)) return 2;
+    if (c.outputs.picture.caption.empty()) c.outputs.picture.caption = c.text;
+    double head_steps_per_mm = 0.0;
+    if (!prepare_job("korvex text", "text", c.params, head_steps_per_mm, c.outputs, err)) return 2;  // text.png
     for (float v : {c.width_mm, c.height_mm, c.spacing_mm, c.angle_deg, c.arc_diameter_mm, c.arc_start_deg, c.x_mm, c.y_mm,
                     c.fill_mm}) {
         if (!std::isfinite(v)) {
@@ -88,48 +91,26 @@ int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
         err << "korvex text: nothing to mark (empty text)\n";
         return 2;
     }
-    const double head_steps_per_mm = 1000.0 / c.params.step_um;
-    c.outputs.picture.head_steps_per_mm = head_steps_per_mm;
-    if (!names_output(c.outputs)) c.outputs.png_path = "text.png";
-    if (c.outputs.picture.caption.empty()) c.outputs.picture.caption = c.text;
-    try {
-        check_picture_options(c.outputs.picture);
-    } catch (const PictureError& e) {
-        err << "korvex text: " << e.what() << "\n";
-        return 2;
-    }
-
-    SimulatedMachine::Options opts;
-    opts.real_time = c.real_time;
-    opts.trace = false;
-    SimulatedMachine machine(opts);
-    const double start_us = machine.now_us();
-    if (!c.folder.empty()) machine.set_library_folder(c.folder);
-    PlatformReset platform_reset;
-    set_platform(machine.platform());
-
-    bool fonts_found = true;
-    std::string fonts_used, font_folder;
-    MarkReport report;
-    {
-        JobInterrupt interrupt;
-        report = run_marking_job(machine, c.params, &interrupt, err, "korvex text", "Text_mark", [&](korvex_dll&) {
+    // The library folder holds the fonts (font/) as well as the grid.
+    const MachineJobSetup setup{c.real_time, c.folder.empty() ? default_library_folder() : c.folder, head_steps_per_mm,
+                                c.outputs};
+    return run_machine_job("korvex text", setup, [&](SimulatedMachine& machine, JobInterrupt& interrupt) {
+        JobCalls calls(machine, &interrupt, err, "korvex text");
+        korvex_dll dll;
+        if (!bring_up(calls, dll, c.params)) return calls.report;
+        bool fonts_found = true;
+        std::string fonts_used, font_folder;
+        calls.report.completed = calls.call("Text_mark", [&] {
             fonts_found = run_member([&](State& s) { return mark_text(s, c, fonts_used, font_folder); });
-            return fonts_found;
         });
-    }
-    if (!fonts_used.empty()) err << "korvex text: fonts " << fonts_used << "\n";
-    if (!fonts_found) {
-        err << "korvex text: 无相应字库！ (a font key whose file is not in " << font_folder << ")\n";
-        return 1;
-    }
-    if (report.interrupted) err << "korvex text: interrupted; the job was stopped and the laser is off\n";
-
-    const bool written = write_job_outputs(machine, c.outputs, out, err);
-    (c.outputs.marks_path == "-" ? err : out) << job_summary(machine, head_steps_per_mm, start_us) << std::endl;
-    if (report.interrupted) return 130;
-    if (!report.failure.empty() || !written) return 1;
-    return report.completed ? 0 : 1;
+        if (!fonts_used.empty()) err << "korvex text: fonts " << fonts_used << "\n";
+        if (!fonts_found) {
+            calls.report.failure = "无相应字库！ (a font key whose file is not in " + font_folder + ")";
+            err << "korvex text: " << calls.report.failure << "\n";
+            calls.report.completed = false;
+        }
+        return calls.report;
+    }, out, err);
 }
 
 ToolCommand add_text_command(CLI::App& app) {

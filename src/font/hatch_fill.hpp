@@ -14,7 +14,17 @@ namespace korvex {
 int32_t Scan_cross(State& s, const SegRec& scan, const SegRec& edge);
 
 // Hatches the first `contours` contours of recEdge/lngContourEnd within the box; rebuilds recHatch
-// and lngHatchCount. True when at least one hatch segment was produced.
+// and lngHatchCount. True when at least one hatch segment was produced. Fewer than two edges (or
+// no contour) give no hatch; more edges than recEdge holds, more contours than lngContourEnd
+// holds, or more segments than recHatch holds are index faults.
 vbool Hatch_fill(State& s, int32_t contours, int32_t maxX, int32_t maxY, int32_t minX, int32_t minY);
+
+// The hatch line spacing in scanner steps: sngStepsPerMm x curCell.FillSpace rounded half to
+// even, at least 1.
+int32_t Hatch_spacing_steps(const State& s);
+
+// The number of edges the first `contours` contours span (contour i runs from the edge after the
+// end of contour i - 1 to its own end); more than recEdge holds is an index fault.
+int32_t Hatch_edge_total(const State& s, int32_t contours);
 
 }  // namespace korvex
