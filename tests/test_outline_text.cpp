@@ -2,12 +2,11 @@
 // bold, a CJK character), measuring and marking through the simulated machine (figures as jumps
 // and closed marked lines, the em scale, the width stretch, zero height, the italic setting kept
 // between calls), the bound of 4097 path points, the edge list built for filling, and the order of
-// hatch and outline (these last need the hatcher; they skip while it is not in the build).
+// hatch and outline.
 #include "scan_fixture.hpp"
 
 #include <algorithm>
 #include <array>
-#include <functional>
 
 #include "font/outline_text.hpp"
 #include "platform/freetype_text_path.hpp"
@@ -77,17 +76,6 @@ protected:
         return out;
     }
 };
-
-// True when the hatcher is not in this build yet.
-bool hatcher_missing(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const Fault& f) {
-        if (f.kind() == FaultKind::unavailable) return true;
-        throw;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -226,8 +214,7 @@ TEST_F(OutlineTextTest, TheEdgeListDropsRepeatedEndsAndClosingEdgesThatAreThere)
     state().device.picText = &fixed;
     state().tmpl.curCell.Mode = 0x10;
     for (int32_t i = 0; i < 9; ++i) state().font.ptPath.at(i) = fixed.points[static_cast<std::size_t>(i)];
-    vbool filled = kFalse;
-    const bool missing = hatcher_missing([&] { filled = Outline_fill(state(), 8, 1.0f); });
+    const vbool filled = Outline_fill(state(), 8, 1.0f);
     const auto& f = state().fill;
     const std::vector<std::array<int32_t, 4>> expected{{0, 0, 100, 0},   {100, 0, 100, 100}, {100, 100, 0, 100},
                                                        {0, 100, 0, 0},   {200, 0, 300, 0},   {300, 0, 250, 50},
@@ -238,9 +225,7 @@ TEST_F(OutlineTextTest, TheEdgeListDropsRepeatedEndsAndClosingEdgesThatAreThere)
     }
     EXPECT_EQ(f.lngContourEnd.at(0), 3);
     EXPECT_EQ(f.lngContourEnd.at(1), 6);
-    if (!missing) {
-        EXPECT_NE(filled, kFalse);
-    }
+    EXPECT_NE(filled, kFalse);
     state().tmpl.curCell.Mode = 0;
     EXPECT_EQ(Outline_fill(state(), 8, 1.0f), kFalse);  // without the fill bit nothing is built
 }
@@ -251,8 +236,7 @@ TEST_F(OutlineTextTest, FilledTextIsHatchedBeforeItsOutline) {
     fixed.points = square(100, 100, 1000);
     state().device.picText = &fixed;
     state().tmpl.curCell.FillSpace = 0.5f;
-    if (hatcher_missing([&] { mark("A", "Any", 0, 0, 10, 10, 0x10); }))
-        GTEST_SKIP() << "the hatcher is not in this build yet";
+    mark("A", "Any", 0, 0, 10, 10, 0x10);
     std::vector<Mark> lines = marks(Mark::Kind::line);
     ASSERT_GT(lines.size(), 4u);
     // Hatch lines are vertical; the outline's four sides come last.
