@@ -4,10 +4,10 @@
 The template is our own and lays out a real plate: a livestock ear-tag plate of 50 x 60 mm in the
 middle of a 100 x 100 mm field at 100 D/A steps per millimetre, holding two tags one above the
 other. Each tag has a 10 x 10 mm Data Matrix (bar-code cell), its 15-digit animal number in a
-narrow stroke font (first-number cell, tag TAG28) and its large 5-digit management number
-(second-number cell, tag TAG29) and a filled plot cell drawing the logo examples/eartag_logo.plt
-(left out with --no-logo); the plate has one fixed text (never marked). Five pens, one zone without
-correction. The cell list is written in code page 936 with CR LF line ends, as the layout editor
+narrow stroke font (first-number cell, tag TAG28), its large 5-digit management number
+(second-number cell, tag TAG29), bold and filled in the system outline face DejaVu Sans, and a filled
+plot cell drawing the logo examples/eartag_logo.plt (left out with --no-logo); the plate has one
+fixed text (never marked). Five pens, one zone without correction. The cell list is written in code page 936 with CR LF line ends, as the layout editor
 writes it.
 
 --small writes the small plate of the golden print-pass script instead (tests/golden/eartag_small):
@@ -122,7 +122,11 @@ def plate_cells(logo):
         cells.append((cell("Variable Text", 10 + i, "982000123456789", 0, 26.25, 2.5, 0.05, 3, "TAG28",
                            ID_FONT), -9, y0 + 17, 26.25, 2.5, 0))
     for i, y0 in enumerate(TAG_BOTTOMS, 1):
-        cells.append((cell("Variable Text", 20 + i, "56789", 0, 24, 8, 0.05, 3, "TAG29", MANAGEMENT_FONT),
+        # The management number in a system outline face, bold and filled (mode 0x10 fill, 0x40 bold).
+        # The face is named "DejaVuSans": a cell's fields are separated by blanks, and fontconfig
+        # compares family names ignoring blanks.
+        cells.append((cell("Variable Text", 20 + i, "56789", 0x50, 24, 8, 0.1, 3, "TAG29", MANAGEMENT_FONT,
+                           ("special_DFS", "DejaVuSans")),
                       -9, y0 + 4, 24, 8, 0))
     cells.append((cell("TEXT", 30, "牧场", 0, 6, 3, 0.1, 1, "TXT01"), -22, 27, 6, 3, 0))
     if logo:
