@@ -16,6 +16,7 @@
 #include "job_interrupt.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "library_call.hpp"
+#include "mark_command.hpp"
 #include "platform/simulated_machine.hpp"
 #include "state/state.hpp"
 #include "tag_code.hpp"
@@ -28,12 +29,6 @@ namespace {
 constexpr std::size_t kMaxTags = 1'000'000;
 constexpr std::size_t kSecondDigits = 5;  // the default second number: the tag's last 5 characters
 constexpr int kPerPlateLines = 20;        // batches up to this many plates report every plate
-
-std::string format_number(double v, int decimals) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
 
 bool all_digits(const std::string& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -61,11 +56,6 @@ void add_item(std::vector<std::string>& out, const std::string& item) {
     }
     if (out.size() > kMaxTags) throw NumberListError("more than 1000000 tags");
 }
-
-// Puts the thread's default backends back when the machine they point into goes away.
-struct PlatformReset {
-    ~PlatformReset() { set_platform(Platform{}); }
-};
 
 // Time the modelled laser gate has been emitting, from the model's state after every card write.
 class LaserMeter : public CardListener {

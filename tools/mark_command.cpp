@@ -27,16 +27,6 @@ namespace {
 // whatever the current directory holds.
 constexpr const char* kNoGridFolder = "/dev/null";
 
-std::string format_number(double v, int decimals) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
-
-// Puts the thread's default backends back when the machine they point into goes away.
-struct PlatformReset {
-    ~PlatformReset() { set_platform(Platform{}); }
-};
 
 // While Marking_data runs: a line on the progress stream every few seconds of wall time, checked
 // every few thousand card writes so the clock is not read on every write.
@@ -92,6 +82,14 @@ bool names_output(const JobOutputs& o) {
 }
 
 }  // namespace
+
+std::string format_number(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+PlatformReset::~PlatformReset() { set_platform(Platform{}); }
 
 std::string png_beside(const std::string& input) {
     const std::size_t slash = input.find_last_of('/');

@@ -131,6 +131,14 @@ struct RunCommand {
 // the outputs and the summary. 0, 1 (an output could not be written), 2 (unreadable script), 130.
 int run_script_command(const RunCommand& command, std::ostream& out, std::ostream& err);
 
+// v with `decimals` digits after the point, for the tools' reports.
+std::string format_number(double v, int decimals);
+
+// Puts the thread's default backends back when the simulated machine they point into goes away.
+struct PlatformReset {
+    ~PlatformReset();
+};
+
 // "drawing.md" -> "drawing.png"; a name without an extension gets ".png" added.
 std::string png_beside(const std::string& input);
 
