@@ -212,11 +212,14 @@ TEST_F(DownloadTest, OutOfRangeNumbersFault) {
     init_link({0x81, 0, 0, 0});
     standard_params();
     file_job(0, 100);
-    try {
-        download(255, 256);  // file 255 has no entry after it in the table
-        FAIL();
-    } catch (const Fault& f) {
-        EXPECT_EQ(f.kind(), FaultKind::index);
+    // File 255 has no entry after it in the file table, 256 and -1 none at all.
+    for (int32_t fileno : {255, 256, -2}) {
+        try {
+            download(fileno, fileno + 1);
+            FAIL() << fileno;
+        } catch (const Fault& f) {
+            EXPECT_EQ(f.kind(), FaultKind::index) << fileno;
+        }
     }
     try {
         download(0, 1, 256);  // MarkM beyond a byte: the file went, the system data cannot
