@@ -26,7 +26,8 @@ void Command_send(State& s);
 bool Comm_command(State& s, int32_t n, double timeout_us);
 
 // Sends the command in bytCmd to the selected control and judges the reply by its code; shows the
-// link's messages. True when the controller confirmed the command.
+// link's messages. True when the controller confirmed the command; a run it confirmed with its
+// job-error status is shown as such and gives False.
 bool Comm_execute(State& s);
 
 // Awaits from each control of the mask, in port order, an n-byte reply whose first byte is
