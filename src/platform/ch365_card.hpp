@@ -61,7 +61,9 @@ public:
     Ch365Card& operator=(const Ch365Card&) = delete;
 
     // Finds the card of the device index and takes the fastest access the process is allowed;
-    // false (the reason in failure()) when there is no such card or no access to it.
+    // false (the reason in failure()) when there is no such card or no access to it. Port I/O
+    // permission belongs to the thread that opened the card: use it on that thread (the library
+    // does, its machine state being per thread).
     bool open() override;
     void set_page(uint8_t page) override;
     void write_io(uint8_t offset, uint8_t value) override;
