@@ -18,6 +18,7 @@
 #include "platform/ch365_card.hpp"
 #include "platform/default_platform.hpp"
 #include "platform/simulated_machine.hpp"
+#include "platform/spin_pacing.hpp"
 #include "state/state.hpp"
 
 namespace fs = std::filesystem;
@@ -183,4 +184,26 @@ TEST(Ch365Card, ChosenByNameWithTheMonotonicClock) {
     ASSERT_TRUE(korvex::select_card("simulated"));
     EXPECT_NE(dynamic_cast<korvex::VirtualClock*>(korvex::current_platform().clock), nullptr);
     korvex::testing::reset_thread_state();
+}
+
+// The latency check's loop: its figures hang together, and the step writes it makes on a card
+// never load a D/A channel, so a real scanner stays where it is.
+TEST(SpinPacing, MeasuresTheCycleAndLeavesTheScannerStill) {
+    korvex::SimulatedCard card;
+    ASSERT_TRUE(card.open());
+    card.write_io(korvex::card_reg::kDaLow, 0x34);
+    card.write_io(korvex::card_reg::kDaHigh, 0x12);
+    card.write_io(korvex::card_reg::kDaControl, korvex::card_reg::kDaLoad0);
+    const uint64_t before = card.access_count();
+    std::vector<float> lateness;
+    const korvex::SpinPacing r = korvex::Spin_pacing(50.0, 100, &card, lateness);
+    EXPECT_EQ(r.cycles, 100u);
+    EXPECT_GE(r.measured_us, r.planned_us());
+    EXPECT_GE(r.ratio(), 1.0);
+    EXPECT_LE(r.p50_us, r.p99_us);
+    EXPECT_LE(r.p99_us, r.p999_us);
+    EXPECT_LE(r.p999_us, r.max_us);
+    EXPECT_EQ(card.access_count() - before, 100u * korvex::kCardWritesPerCycle);
+    EXPECT_EQ(card.da_channel(0), 0x1234);
+    EXPECT_EQ(card.da_channel(1), 0);
 }
