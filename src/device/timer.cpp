@@ -3,6 +3,7 @@
 #include "device/timer.hpp"
 
 #include <cmath>
+#include <string>
 
 namespace korvex {
 
@@ -23,7 +24,10 @@ double Timer_now_us(State& s) {
 static uint64_t deadline_counter(const State& s, double start_us, float span_us) {
     const double ticks = std::ceil((start_us + static_cast<double>(span_us)) * s.clock.dblTicksPerUs);
     if (!(ticks > 0.0)) return 0;
-    if (ticks >= 1.8e19) return UINT64_MAX;
+    // The counter reads as a signed count (its high half is signed), so it never gets past 2^63: a
+    // wait ending later would spin for ever (a pen settle time of 1e30 ms in a template, say).
+    if (ticks >= 0x1p63)
+        raise_fault(FaultKind::overflow, "a wait of " + std::to_string(span_us) + " us ends beyond the clock's range");
     return static_cast<uint64_t>(ticks);
 }
 
