@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer harnesses (fuzz_*.cpp) into fuzz/out/: the library sources are compiled once
-# with sanitizer coverage into out/libkorvex_fuzz.a, each harness links against that archive.
+# Builds the libFuzzer harnesses (fuzz_*.cpp) into fuzz/out/: the library sources, and the few tool
+# sources whose readers are fuzzed, are compiled once with sanitizer coverage into
+# out/libkorvex_fuzz.a, each harness links against that archive.
 # Usage: fuzz/build.sh [clean]   (KORVEX_FUZZ_JOBS=N compiles N library sources at a time; default 2)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,7 +22,8 @@ export CXX root out pkg
 export common_flags="${common[*]} -fsanitize=fuzzer-no-link,address,undefined"
 compile_one() {
     src=$1
-    rel=${src#"$root/src/"}
+    rel=${src#"$root/"}
+    rel=${rel#src/}
     obj="$out/obj/${rel//\//_}.o"
     if [[ -f "$obj" ]]; then
         stale=0
@@ -38,7 +40,9 @@ compile_one() {
     $CXX $common_flags $pkg -MMD -MF "$obj.d" -c "$src" -o "$obj"
 }
 export -f compile_one
-find "$root/src" -name '*.cpp' | sort | xargs -P "$jobs" -I{} bash -c 'compile_one "$@"' _ {}
+# The tool sources the harnesses need (the command-line front end itself is not built).
+tool_sources=(host_script member_table vector_file)
+{ find "$root/src" -name '*.cpp' | sort; printf "$root/tools/%s.cpp\n" "${tool_sources[@]}"; } | xargs -P "$jobs" -I{} bash -c 'compile_one "$@"' _ {}
 
 archive="$out/libkorvex_fuzz.a"
 if [[ ! -f "$archive" ]] || [[ -n $(find "$out/obj" -name '*.o' -newer "$archive" | head -1) ]]; then
@@ -50,8 +54,12 @@ fi
 for h in "$here"/fuzz_*.cpp; do
     name=$(basename "$h" .cpp)
     bin="$out/$name"
-    if [[ -f "$bin" && "$bin" -nt "$h" && "$bin" -nt "$archive" && "$bin" -nt "$root/tests/hatch_reference.hpp" ]]; then continue; fi
+    fresh=1
+    for dep in "$h" "$archive" "$root/tests/hatch_reference.hpp" "$here"/*.hpp; do
+        [[ "$bin" -nt "$dep" ]] || { fresh=0; break; }
+    done
+    [[ -f "$bin" && $fresh == 1 ]] && continue
     echo "  link $name"
     # shellcheck disable=SC2086
-    $CXX "${common[@]}" -I "$root/tests" -fsanitize=fuzzer,address,undefined $pkg "$h" "$archive" $libs -ldl -o "$bin"
+    $CXX "${common[@]}" -I "$root/tests" -I "$root/tools" -fsanitize=fuzzer,address,undefined $pkg "$h" "$archive" $libs -ldl -o "$bin"
 done

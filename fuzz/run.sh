@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every fuzz harness for SECONDS each (one after the other), on a working copy of its seeds in
-# fuzz/corpus/<harness>/, and reports executions per second and whether a crash was found. Crash
-# inputs are written to fuzz/out/crash-<harness>-*. Usage: fuzz/run.sh SECONDS [harness...]
+# fuzz/corpus/<harness>/, and reports executions per second and whether a crash was found (an
+# input running over 10 s counts as a hang). Crash inputs are written to fuzz/out/crash-<harness>-*.
+# Usage: fuzz/run.sh SECONDS [harness...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 seconds=${1:?usage: fuzz/run.sh SECONDS [harness...]}
@@ -17,7 +18,7 @@ for name in "${harnesses[@]}"; do
     mkdir -p "$corpus"
     cp -n "$here/seeds/$name"/* "$corpus/" 2>/dev/null
     log="$here/out/$name.log"
-    "$here/out/$name" -max_total_time="$seconds" -print_final_stats=1 \
+    "$here/out/$name" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$here/out/crash-$name-" "$corpus" >"$log" 2>&1
     rc=$?
     runs=$(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')

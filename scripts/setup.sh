@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libcairo2-dev libfreetype-dev libfontconfig-dev libdmtx-dev
   fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

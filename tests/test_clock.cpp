@@ -3,6 +3,7 @@
 #include "machine_fixture.hpp"
 
 #include "device/timer.hpp"
+#include "fault_of.hpp"
 
 using namespace korvex;
 
@@ -37,6 +38,11 @@ TEST_F(MachineTest, WaitsLastExactlyTheirSpanOnTheVirtualClock) {
     const double t1 = Timer_now_us(s);
     Delay_us(s, 0.25f);
     EXPECT_NEAR(Timer_now_us(s) - t1, 0.3, 1e-9);  // 10 ticks per us: 3 ticks is the first >= 0.25
+    // A wait ending beyond the counter's range would never end: an overflow fault, no time spent.
+    const double t2 = Timer_now_us(s);
+    EXPECT_EQ(fault_of([&] { Delay_us(s, 1e30f); }), FaultKind::overflow);
+    EXPECT_EQ(fault_of([&] { Wait_until_us(s, t2, 1e30f); }), FaultKind::overflow);
+    EXPECT_DOUBLE_EQ(Timer_now_us(s), t2);
 }
 
 TEST(Clock, FrequencyAboveTwoToThe31StaysPositiveAndHighCounterHalfCounts) {

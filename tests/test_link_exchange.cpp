@@ -1,6 +1,7 @@
 // The serial link and command exchange: stand-alone bring-up from rs_n, reply timing and surplus
 // bytes in Comm_command, and every branch of Comm_execute with its messages.
 #include "link/command_exchange.hpp"
+#include "fault_of.hpp"
 #include "test_link_fixture.hpp"
 
 using korvex::Answer;
@@ -86,6 +87,11 @@ TEST_F(LinkTest, CommCommandReadsOnlyAtTheTenMillisecondChecksAndOnlyExactReplie
     EXPECT_EQ(link().intReply.at(0), 7);
     EXPECT_EQ(machine.serial().control(0)->received_count(), 0);
     EXPECT_EQ(link_lines().back(), "serial discard 0");
+
+    // A reply longer than the 11 reply bytes cannot be awaited: a fault, before anything is read.
+    Command_send(s);
+    EXPECT_EQ(fault_of([&] { Comm_command(s, 12, 1e6); }), FaultKind::index);
+    EXPECT_EQ(link_lines().back().rfind("serial tx 0 ", 0), 0u);  // nothing read or discarded
 }
 
 TEST_F(LinkTest, CommCommandTimesOutAndDiscardsLateOrOverlongReplies) {

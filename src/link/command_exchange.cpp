@@ -39,6 +39,11 @@ void Command_set(State& s, uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8
 void Command_send(State& s) { Selected_port(s).write(s.link.bytCmd.items.data(), s.link.bytCmd.size()); }
 
 bool Comm_command(State& s, int32_t n, double timeout_us) {
+    // The reply lands in intReply; a longer one has nowhere to go.
+    constexpr int32_t kReplyBytes = static_cast<int32_t>(decltype(LinkGroup::intReply)::size());
+    if (n < 0 || n > kReplyBytes)
+        raise_fault(FaultKind::index, "a reply of " + std::to_string(n) + " bytes does not fit the " +
+                                          std::to_string(kReplyBytes) + " reply bytes");
     SerialPort& port = Selected_port(s);
     Clock& clock = port.poll_clock();
     const double t0 = Poll_now_us(clock);
@@ -54,9 +59,8 @@ bool Comm_command(State& s, int32_t n, double timeout_us) {
         port.discard_received();
         return false;
     }
-    uint8_t bytes[11];
-    const int32_t want = n < 11 ? n : 11;
-    const int32_t got = port.read(bytes, want);
+    uint8_t bytes[kReplyBytes];
+    const int32_t got = port.read(bytes, n);
     if (got < n) return false;  // fewer than counted: the line lost them (a hung-up device)
     for (int32_t i = 0; i < n; ++i) s.link.intReply.at(i) = bytes[i];
     return true;

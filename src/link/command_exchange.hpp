@@ -23,6 +23,7 @@ void Command_send(State& s);
 // Waits for exactly n reply bytes: polls every 10 ms on the port's clock; True when the count
 // reached n within the time-out and was exactly n (the bytes are then in intReply). A late,
 // missing or over-long reply is discarded and gives False; intReply keeps its old contents then.
+// n beyond the 11 reply bytes is an index fault.
 bool Comm_command(State& s, int32_t n, double timeout_us);
 
 // Sends the command in bytCmd to the selected control and judges the reply by its code; shows the
