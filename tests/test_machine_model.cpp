@@ -262,7 +262,12 @@ TEST_F(MachineModelTest, StaircasesOfSmallStepsAreTheirVectorsAndADarkStretchIsO
 
 TEST_F(MachineModelTest, TwoChannelLoadsOfOnePointAreOneDiagonalMove) {
     // The library's own D/A writes, slow loads included (10 us waits inside each load): a
-    // diagonal stepped 5 units at a time in both channels stays one line.
+    // diagonal stepped 5 units at a time in both channels stays one line. (Seen with the plain
+    // tolerance: the step tolerance and whole jumps would hide the L and the corner either way.)
+    MarkSettings plain = model().mark_settings();
+    plain.step_tolerance_max_da = 0.0;
+    plain.whole_jumps = false;
+    model().set_mark_settings(plain);
     init_clock();
     State& s = state();
     s.hw.sngDaGain0 = s.hw.sngDaGain1 = 1.0f;
@@ -284,12 +289,7 @@ TEST_F(MachineModelTest, TwoChannelLoadsOfOnePointAreOneDiagonalMove) {
     EXPECT_EQ(model().da_loads(), 42u);
 
     // At a corner the last step of one segment (one channel) and the first of the next (the other
-    // channel) are a stepping cycle apart, not back to back: a corner, not a diagonal. (Seen with
-    // the plain tolerance: the step tolerance and whole jumps would hide the corner either way.)
-    MarkSettings plain = model().mark_settings();
-    plain.step_tolerance_max_da = 0.0;
-    plain.whole_jumps = false;
-    model().set_mark_settings(plain);
+    // channel) are a stepping cycle apart, not back to back: a corner, not a diagonal.
     model().clear_marks();
     for (int i = 1; i <= 4; ++i) {
         point(105 + 5 * i, 105);
