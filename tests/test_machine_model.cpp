@@ -1,6 +1,8 @@
 // The simulated machine behind the card: laser controller settings, gate dots, rotary axis and
 // marks, driven with the card's own byte writes (and, where timing matters, the library's D/A
 // writes), then read back as a test would ask the machine.
+#include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 #include "device/card_access.hpp"
@@ -223,9 +225,49 @@ TEST_F(MachineModelTest, StraightRunsMergeWithinOneUnitAndSplitAtCornersAndSwitc
     EXPECT_EQ(mark_lines(), (Lines{"line 90 80 190 110"}));
 }
 
+TEST_F(MachineModelTest, StaircasesOfSmallStepsAreTheirVectorsAndADarkStretchIsOneJump) {
+    card().open();
+    out0(0x80);
+    // A stepped vector as the library sends it, one channel at a time a cycle apart: the leading
+    // axis `a` units a cycle, the other following its error term, a last short step onto the end.
+    int x = model().spot_x(), y = model().spot_y();
+    auto vector_to = [&](int x2, int y2, int a) {
+        const int dx = x2 - x, dy = y2 - y, n = std::max(std::abs(dx), std::abs(dy)) / a;
+        const int x1 = x, y1 = y;
+        for (int i = 1; i <= n; ++i) {
+            point(x1 + dx * i / n / a * a, y1 + dy * i / n / a * a);
+            wait_us(20);
+        }
+        point(x2, y2);
+        wait_us(20);
+        x = x2, y = y2;
+    };
+    vector_to(2000, -1300, 5);  // a 24 mm oblique jump: one jump
+    vector_to(2400, -1200, 5);  // and on in another direction: still that one dark stretch
+    out0(0x00);
+    vector_to(2500, -1170, 2);  // three marked vectors with two corners
+    vector_to(2500, -1000, 2);
+    vector_to(2300, -1000, 2);
+    out0(0x80);
+    std::vector<Mark> marks = model().marks();
+    ASSERT_EQ(marks.size(), 4u);
+    EXPECT_EQ(format_mark(marks[0]), "jump 0 0 2400 -1200");
+    // The vectors end where they end; a corner may move by the one step that reached it, no more.
+    EXPECT_EQ(format_mark(marks[1]).rfind("line 2400 -1200 ", 0), 0u);
+    EXPECT_LE(std::hypot(marks[1].x1 - 2500, marks[1].y1 + 1170), 2.0);
+    EXPECT_LE(std::hypot(marks[2].x1 - 2500, marks[2].y1 + 1000), 2.0);
+    EXPECT_EQ(marks[3].x1, 2300);
+    EXPECT_EQ(marks[3].y1, -1000);
+}
+
 TEST_F(MachineModelTest, TwoChannelLoadsOfOnePointAreOneDiagonalMove) {
     // The library's own D/A writes, slow loads included (10 us waits inside each load): a
-    // diagonal stepped 5 units at a time in both channels stays one line.
+    // diagonal stepped 5 units at a time in both channels stays one line. (Seen with the plain
+    // tolerance: the step tolerance and whole jumps would hide the L and the corner either way.)
+    MarkSettings plain = model().mark_settings();
+    plain.step_tolerance_max_da = 0.0;
+    plain.whole_jumps = false;
+    model().set_mark_settings(plain);
     init_clock();
     State& s = state();
     s.hw.sngDaGain0 = s.hw.sngDaGain1 = 1.0f;

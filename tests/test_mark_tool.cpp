@@ -7,6 +7,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -213,6 +214,25 @@ TEST(MarkPicture, FilesAreValidAndDrawWhereTheMarksAre) {
     for (int y = -15; y <= 15; y += 5) EXPECT_EQ(half.darkest_near(png_pixel_of(o, 15, y + 0.3), 1), 255);
 }
 
+TEST(MarkPicture, ManyMarksAreAllDrawn) {
+    // More marks than one stroked batch holds: a polyline of 5000 touching one-unit lines (split
+    // into batches inside it), then 2000 separate short lines, then a dot.
+    std::vector<Mark> marks;
+    for (int i = 0; i < 5000; ++i) marks.push_back(line_mark(Mark::Kind::line, -4000 + i, 1000, -3999 + i, 1000));
+    for (int i = 0; i < 2000; ++i) marks.push_back(line_mark(Mark::Kind::line, -4000 + 4 * i, -1000, -4000 + 4 * i, -1100));
+    marks.push_back(line_mark(Mark::Kind::dot, 3000, 3000, 3000, 3000));
+    TempDir dir("korvex_picture_many");
+    PictureOptions o;
+    o.spot_mm = 0.3;
+    write_picture(marks, PictureFormat::png, dir.file("many.png"), o);
+    PngImage png(dir.file("many.png"));
+    ASSERT_TRUE(png.ok());
+    for (double x : {-39.9, -20.0, -0.1, 9.9}) EXPECT_LT(png.darkest_near(png_pixel_of(o, x, 10), 1), 60) << x;
+    for (double x : {-40.0, 0.0, 39.96}) EXPECT_LT(png.darkest_near(png_pixel_of(o, x, -10.5), 1), 60) << x;
+    EXPECT_LT(png.darkest_near(png_pixel_of(o, 30, 30), 0), 60);
+    EXPECT_EQ(png.darkest_near(png_pixel_of(o, 25, 15), 3), 255);
+}
+
 TEST(MarkPicture, BadOptionsAndUnwritableFilesAreErrors) {
     const std::vector<Mark> none;
     PictureOptions o;
@@ -346,6 +366,10 @@ TEST_F(MarkDrawingTest, EverySegmentIsMarkedAndNothingElse) {
     const MarkSummary summary = machine.summary(k);
     EXPECT_EQ(summary.laser_switchings, 2 * d.records);
     EXPECT_NEAR(summary.marked_mm, marked_da / k, 1e-9);
+    // The marks read like the drawing: the staircase the library steps a vector along is one line,
+    // and the staircase of each jump one jump.
+    EXPECT_EQ(summary.lines, d.segments);
+    EXPECT_EQ(summary.jumps, d.records);
 }
 
 TEST_F(MarkDrawingTest, CtrlCDuringTheCallAbortsTheJobWithTheGateClosed) {
@@ -450,6 +474,36 @@ TEST_F(MarkCommandTest, MarksAFileAndDrawsItBesideTheInput) {
     EXPECT_EQ(run_mark_command(c, out4, err4), 2);
     EXPECT_NE(err4.str().find("no end value 0 after record 1; nothing was marked"), std::string::npos) << err4.str();
     EXPECT_TRUE(out3.str().empty() && out4.str().empty());
+}
+
+TEST_F(MarkCommandTest, MachineTimeIsTheJobsOwn) {
+    TempDir dir("korvex_mark_time");
+    const std::string input = dir.file("line.md");
+    std::ofstream(input) << "2, -20,0, 20,0\n0\n";
+    MarkCommand c;
+    c.input = input;
+    auto machine_us = [](const std::string& summary) {
+        const std::size_t at = summary.find("machine time ");
+        return at == std::string::npos ? -1.0 : std::stod(summary.substr(at + 13));
+    };
+    // On the virtual clock: the 40 mm line at 1000 mm/s and what comes with it, nothing planned.
+    std::ostringstream out, err;
+    ASSERT_EQ(run_mark_command(c, out, err), 0) << err.str();
+    EXPECT_GT(machine_us(out.str()), 40000.0);
+    EXPECT_EQ(out.str().find("planned"), std::string::npos);
+    // On the monotonic clock: the calls' own time, not writing the picture, and the marked vector
+    // against its planned 40 ms.
+    c.real_time = true;
+    std::ostringstream out2, err2;
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(run_mark_command(c, out2, err2), 0) << err2.str();
+    const double wall_us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GT(machine_us(out2.str()), 40000.0) << out2.str();
+    EXPECT_LT(machine_us(out2.str()), wall_us);
+    const std::size_t x = out2.str().find(" us planned (x");
+    ASSERT_NE(x, std::string::npos) << out2.str();
+    EXPECT_NE(out2.str().find("of 40000.0 us planned"), std::string::npos) << out2.str();
+    EXPECT_GT(std::stod(out2.str().substr(x + 14)), 0.9);
 }
 
 TEST_F(MarkCommandTest, LineScriptMarksOneLine) {

@@ -120,18 +120,26 @@ std::string png_beside(const std::string& input) {
     return input.substr(0, dot) + ".png";
 }
 
-std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm, double start_us) {
+std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm, const JobSpan& span, bool real_time) {
     MarkSummary summary = machine.summary(head_steps_per_mm);
-    summary.machine_time_us -= start_us;
-    return format_summary(summary);
+    summary.machine_time_us = span.length_us();
+    std::string line = format_summary(summary);
+    if (!real_time || summary.lines == 0 || !thread_state_exists()) return line;
+    // Planned: the marked length at the marking speed the library last set, on its own scale.
+    const State& s = thread_state();
+    const double da_per_us = static_cast<double>(s.hw.sngStepsPerMm) * s.para.sngMarkSpeed / 1e6;
+    if (!(da_per_us > 0.0)) return line;
+    const double planned_us = summary.marked_da / da_per_us;
+    return line + ", marked vectors " + format_number(summary.line_time_us, 1) + " us of " +
+           format_number(planned_us, 1) + " us planned (x" + format_number(summary.line_time_us / planned_us, 3) + ")";
 }
 
 // What a picture shows: the card's marks, or, when the laser on the card marked nothing, the marks
 // of the first emulated stand-alone controller that ran a job.
 static const EmulatedController* marking_controller(SimulatedMachine& machine) {
-    if (!machine.model().recorder().all().empty()) return nullptr;
+    if (!machine.model().recorder().empty()) return nullptr;
     for (int16_t port : machine.serial().emulator_ports())
-        if (!machine.serial().emulator(port)->marks().all().empty()) return machine.serial().emulator(port);
+        if (!machine.serial().emulator(port)->marks().empty()) return machine.serial().emulator(port);
     return nullptr;
 }
 static const MarkRecorder& picture_marks(SimulatedMachine& machine) {
@@ -154,7 +162,7 @@ bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& o, std::ostr
         machine.write_marks(stream, o.marks_time);
         for (int16_t port : machine.serial().emulator_ports()) {
             const MarkRecorder& marks = machine.serial().emulator(port)->marks();
-            if (marks.all().empty()) continue;
+            if (marks.empty()) continue;
             stream << "# controller on port " << port << ", controller steps\n";
             write_marks(stream, marks, o.marks_time);
         }
@@ -195,6 +203,13 @@ JobCalls::JobCalls(SimulatedMachine& machine, JobInterrupt* interrupt, std::ostr
 
 JobCalls::~JobCalls() { machine_.ui().set_shift_source(nullptr); }
 
+bool JobCalls::call(const char* name, const std::function<void()>& member) {
+    report.span.call_started(machine_.now_us());
+    const bool go_on = caller_(name, member);
+    report.span.call_ended(machine_.now_us());
+    return go_on;
+}
+
 bool bring_up(JobCalls& calls, korvex_dll& dll, const MarkParameters& p) {
     return calls.call("Marking_init_pci", [&] { dll.Marking_init_pci(128, 0, 0, 1, 0, std::vector<uint8_t>{0, 0, 0, 0}, 1); }) &&
            calls.call("Marking_para", [&] {
@@ -206,7 +221,7 @@ bool bring_up(JobCalls& calls, korvex_dll& dll, const MarkParameters& p) {
 
 MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, const MarkParameters& p,
                         JobInterrupt* interrupt, std::ostream& err, std::ostream* progress, double progress_interval_s) {
-    const double start_us = machine.now_us();
+    const double start_us = machine.now_us();  // progress lines count from here
     JobCalls calls(machine, interrupt, err, "korvex mark");
     korvex_dll dll;
     if (!bring_up(calls, dll, p)) return calls.report;
@@ -254,7 +269,6 @@ int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
     opts.real_time = setup.real_time;
     opts.trace = false;
     SimulatedMachine machine(opts);
-    const double start_us = machine.now_us();
     machine.set_library_folder(setup.library_folder.empty() ? kNoGridFolder : setup.library_folder);
     PlatformReset platform_reset;
     set_platform(machine.platform());
@@ -274,7 +288,8 @@ int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
     }
 
     const bool written = write_job_outputs(machine, setup.outputs, out, err);
-    (setup.outputs.marks_path == "-" ? err : out) << job_summary(machine, setup.head_steps_per_mm, start_us) << std::endl;
+    (setup.outputs.marks_path == "-" ? err : out)
+        << job_summary(machine, setup.head_steps_per_mm, report.span, setup.real_time) << std::endl;
     if (report.interrupted) return 130;
     if (!report.failure.empty() || !written) return 1;
     return report.completed ? 0 : 1;
@@ -335,18 +350,23 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
     opts.real_time = c.real_time;
     opts.clock_hz = c.clock_hz;
     SimulatedMachine machine(opts);
-    const double start_us = machine.now_us();
     PlatformReset platform_reset;
     bool interrupted = false;
+    JobSpan span;
     {
         script::ScriptRunner runner(machine);
         JobInterrupt interrupt;
         machine.ui().set_shift_source(interrupt.shift_flag());
         for (const script::Statement& st : statements) {
+            const bool member = st.kind == script::Statement::Kind::call ||
+                                st.kind == script::Statement::Kind::property_set ||
+                                st.kind == script::Statement::Kind::property_get;
+            if (member) span.call_started(machine.now_us());
             {
                 JobInterrupt::Call scope(&interrupt);
                 runner.run_one(st);
             }
+            if (member) span.call_ended(machine.now_us());
             if (interrupt.interrupted()) {
                 err << "korvex run: interrupted at line " << st.line << (st.name.empty() ? "" : " (" + st.name + ")")
                     << "; the rest of the script was not played\n";
@@ -371,7 +391,7 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
         }
     }
     written = write_job_outputs(machine, c.outputs, out, err) && written;
-    (trace_path == "-" || marks_to_stdout ? err : out) << job_summary(machine, c.outputs.picture.head_steps_per_mm, start_us)
+    (trace_path == "-" || marks_to_stdout ? err : out) << job_summary(machine, c.outputs.picture.head_steps_per_mm, span, c.real_time)
                                                        << std::endl;
     if (interrupted) return 130;
     return written ? 0 : 1;

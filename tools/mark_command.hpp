@@ -31,14 +31,28 @@ struct JobOutputs {
 // and makes the result false; the other outputs are still written.
 bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& outputs, std::ostream& out, std::ostream& err);
 
-// The summary line of the job at the head's scale; its machine time counts from start_us (the
-// monotonic clock does not start at 0).
-std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm, double start_us);
+// The job on the machine's clock: from the start of its first member call to the end of its last,
+// so neither setting up the machine nor writing the outputs counts as machine time.
+struct JobSpan {
+    double start_us = -1.0, end_us = -1.0;  // -1: no call yet
+
+    void call_started(double now_us) {
+        if (start_us < 0.0) start_us = now_us;
+    }
+    void call_ended(double now_us) { end_us = now_us; }
+    double length_us() const { return start_us < 0.0 || end_us < start_us ? 0.0 : end_us - start_us; }
+};
+
+// The summary line of the job at the head's scale, with the job's machine time. On the monotonic
+// clock (real_time) it also gives how long the marked vectors took against the time their length
+// plans at the library's marking speed and scale.
+std::string job_summary(const SimulatedMachine& machine, double head_steps_per_mm, const JobSpan& span, bool real_time);
 
 struct MarkReport {
     bool completed = false;    // every call returned (Marking_data returned 1)
     bool interrupted = false;  // SIGINT held Shift during a call
     std::string failure;       // the call that faulted and why, when one did
+    JobSpan span;              // of the calls made
 };
 
 // Marking parameters of `korvex mark` (the arguments of Marking_para that matter in direct mode).
@@ -65,7 +79,7 @@ public:
     JobCalls& operator=(const JobCalls&) = delete;
 
     // Runs one call; false when the job must not go on (a fault, or an interrupt).
-    bool call(const char* name, const std::function<void()>& member) { return caller_(name, member); }
+    bool call(const char* name, const std::function<void()>& member);
 
     MarkReport report;
 

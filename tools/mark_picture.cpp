@@ -140,8 +140,39 @@ void draw_frame(cairo_t* cr, const Page& page, const PictureOptions& o) {
     }
 }
 
-// One path per kind of mark, stroked or filled once: a polyline of touching lines stays one
-// subpath, so its joints are round instead of overlapping caps.
+// Marks are stroked in batches of a few hundred segments: cairo's cost for one path grows faster
+// than its length (and its memory with it), so a drawing of a million segments stroked at once takes
+// minutes and gigabytes, while batches keep both linear and small. A batch ends where a polyline of
+// touching lines ends (its joints stay round joins, not overlapping caps), or inside a very long one
+// (a round cap there looks the same as the join it replaces). Jumps are translucent: they are
+// stroked opaque into a group that is then painted at their alpha, so where batches overlap the
+// picture is the same as one stroke.
+constexpr int kBatchSegments = 512;
+constexpr int kLongestBatchSegments = 4 * kBatchSegments;
+
+template <class ForEach>
+void stroke_in_batches(cairo_t* cr, const FieldToPage& to, Mark::Kind kind, const ForEach& for_each_mark) {
+    bool open = false;
+    int32_t end_x = 0, end_y = 0;
+    int segments = 0;
+    for_each_mark([&](const Mark& m) {
+        if (m.kind != kind) return;
+        const bool touching = open && m.x0 == end_x && m.y0 == end_y;
+        if ((!touching && segments >= kBatchSegments) || segments >= kLongestBatchSegments) {
+            cairo_stroke(cr);
+            segments = 0;
+            if (touching) cairo_move_to(cr, to.x(m.x0), to.y(m.y0));
+        }
+        if (!touching) cairo_move_to(cr, to.x(m.x0), to.y(m.y0));
+        cairo_line_to(cr, to.x(m.x1), to.y(m.y1));
+        ++segments;
+        open = true;
+        end_x = m.x1;
+        end_y = m.y1;
+    });
+    cairo_stroke(cr);
+}
+
 template <class ForEach>
 void draw_marks(cairo_t* cr, const Page& page, const PictureOptions& o, const ForEach& for_each_mark) {
     const FieldToPage to{page, 1.0 / o.head_steps_per_mm};
@@ -149,41 +180,31 @@ void draw_marks(cairo_t* cr, const Page& page, const PictureOptions& o, const Fo
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
 
-    auto stroke_kind = [&](Mark::Kind kind) {
-        bool open = false;
-        int32_t end_x = 0, end_y = 0;
-        for_each_mark([&](const Mark& m) {
-            if (m.kind != kind) return;
-            if (!open || m.x0 != end_x || m.y0 != end_y) cairo_move_to(cr, to.x(m.x0), to.y(m.y0));
-            cairo_line_to(cr, to.x(m.x1), to.y(m.y1));
-            open = true;
-            end_x = m.x1;
-            end_y = m.y1;
-        });
-    };
-
     if (o.jumps) {
         const double width = std::max(spot * 0.5, page.min_width_mm);
         const double dash[] = {1.0, 0.6};
+        cairo_push_group(cr);
         cairo_set_dash(cr, dash, 2, 0.0);
         cairo_set_line_width(cr, width);
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-        cairo_set_source_rgba(cr, 0.85, 0.25, 0.2, 0.8);
-        stroke_kind(Mark::Kind::jump);
-        cairo_stroke(cr);
+        cairo_set_source_rgb(cr, 0.85, 0.25, 0.2);
+        stroke_in_batches(cr, to, Mark::Kind::jump, for_each_mark);
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, 0.8);
         cairo_set_dash(cr, nullptr, 0, 0.0);
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     }
 
     cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
     cairo_set_line_width(cr, spot);
-    stroke_kind(Mark::Kind::line);
-    cairo_stroke(cr);
+    stroke_in_batches(cr, to, Mark::Kind::line, for_each_mark);
 
+    int dots = 0;
     for_each_mark([&](const Mark& m) {
         if (m.kind != Mark::Kind::dot) return;
         cairo_new_sub_path(cr);
         cairo_arc(cr, to.x(m.x0), to.y(m.y0), spot / 2.0, 0.0, 2.0 * std::numbers::pi);
+        if (++dots % kBatchSegments == 0) cairo_fill(cr);
     });
     cairo_fill(cr);
 }

@@ -18,6 +18,7 @@ MachineModel::MachineModel(SimulatedCard& card, Clock& clock, MachineWiring wiri
     out_prev_[1] = card_.output_byte(1);
     spot_[0] = card_.da_channel(0);
     spot_[1] = card_.da_channel(1);
+    apply_merge_rules();
     card_.add_listener(this);
     if (wiring_.axis_limits) update_limit_inputs();
 }
@@ -52,7 +53,13 @@ void MachineModel::set_wiring(const MachineWiring& wiring) {
 
 void MachineModel::set_mark_settings(const MarkSettings& settings) {
     settings_ = settings;
-    marks_.set_tolerance_da(settings.tolerance_da);
+    apply_merge_rules();
+}
+
+void MachineModel::apply_merge_rules() {
+    marks_.set_tolerance_da(settings_.tolerance_da);
+    marks_.set_step_tolerance_max_da(settings_.step_tolerance_max_da);
+    marks_.set_whole_jumps(settings_.whole_jumps);
 }
 
 void MachineModel::on_write(uint8_t page, uint8_t offset, uint8_t value) {

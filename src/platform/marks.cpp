@@ -9,10 +9,20 @@
 // sides of its chord), so it is kept in the run's tail until either a later point is a valid end
 // again, or the cone becomes empty or the path turns back (a retrace): then the run ends at its
 // last valid end, and the tail starts the next run from there.
+//
+// Each point brings its own tolerance: the plain one, or (when enabled) the length of the step that
+// reached it. The library steps a straight vector as a staircase: the leading channel, often the
+// other with it, the same few D/A units every cycle, and the chord from the vector's start to a
+// point on the way strays up to a step from the staircase; letting it stray that far turns the
+// staircase back into the vector. The vector's last step, the rest of the way onto its end, is
+// shorter or uneven: the line ends there, so the corners between vectors stay where the machine
+// turned. (A corner whose last step happens to be a whole one may be cut by that step.) A whole
+// jump ignores the cone: only a retrace ends it.
 #include "platform/marks.hpp"
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numbers>
 
 #include "korvex/fault.hpp"
@@ -47,8 +57,27 @@ void MarkRecorder::start_run(int32_t x0, int32_t y0, Mark::Kind kind, double t0_
     o.cone_full = true;
     o.cone_ref = o.cone_lo = o.cone_hi = 0.0;
     o.max_dist = 0.0;
+    o.step_directions = 0;
     o.tail.clear();
 }
+
+namespace {
+// The direction of a movement in eighths of a turn (0: +x, 2: +y), -1 for none.
+int octant(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    static constexpr int kOctant[3][3] = {{5, 4, 3}, {6, -1, 2}, {7, 0, 1}};  // [sign dx + 1][sign dy + 1]
+    const int sx = (x1 > x0) - (x1 < x0), sy = (y1 > y0) - (y1 < y0);
+    return kOctant[sx + 1][sy + 1];
+}
+// True when a step in direction `k` turns a quarter or more from a step the run already made: a
+// staircase only ever steps along one axis and the diagonal beside it.
+bool turns_away(uint8_t directions, int k) {
+    for (int j = 0; j < 8; ++j) {
+        const int d = std::abs(j - k);
+        if ((directions >> j & 1) != 0 && std::min(d, 8 - d) >= 2) return true;
+    }
+    return false;
+}
+}  // namespace
 
 // Adds one point to the open run; false when the run must end at its last valid end first.
 bool MarkRecorder::try_add(const Point& p) {
@@ -61,10 +90,18 @@ bool MarkRecorder::try_add(const Point& p) {
         (in_tail ? o.tail.back().t1_us : m.t1_us) = p.t1_us;
         return true;
     }
-    const double tol = tolerance_da_ + kSlack;
+    const double tol = p.tol_da + kSlack;
     const double px = static_cast<double>(p.x) - m.x0, py = static_cast<double>(p.y) - m.y0;
     const double dist = std::sqrt(px * px + py * py);  // exact enough at D/A scale, and fast
     if (dist + tol < o.max_dist) return false;  // back towards the start: a retrace
+    if (whole_jumps_ && m.kind == Mark::Kind::jump) {
+        o.max_dist = std::max(o.max_dist, dist);
+        m.x1 = p.x;
+        m.y1 = p.y;
+        m.t1_us = p.t1_us;
+        o.tail.clear();
+        return true;
+    }
     const double phi = std::atan2(py, px);
     bool full = o.cone_full;
     double ref = o.cone_ref, lo = o.cone_lo, hi = o.cone_hi;
@@ -135,6 +172,21 @@ void MarkRecorder::finish_open() {
     }
 }
 
+// How a movement continues the staircase of a stepped vector. Its steps move one or both channels
+// by the same unit; the last step of a vector is shorter (the rest of the way onto its end).
+MarkRecorder::StepKind MarkRecorder::classify_step(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    if (step_max_da_ <= 0.0) return StepKind::other;
+    const int64_t adx = std::abs(static_cast<int64_t>(x1) - x0), ady = std::abs(static_cast<int64_t>(y1) - y0);
+    const int64_t big = std::max(adx, ady), small = std::min(adx, ady);
+    const bool uniform = small == 0 || small == big;
+    if (uniform && big == step_unit_) return StepKind::staircase;
+    if (uniform && big > step_unit_) {
+        step_unit_ = big;  // the first step of a staircase, or one at a higher speed
+        return StepKind::first;
+    }
+    return StepKind::last;
+}
+
 void MarkRecorder::move(int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool emitting, double t0_us, double t1_us) {
     last_.valid = true;
     last_.x0 = x0;
@@ -143,7 +195,20 @@ void MarkRecorder::move(int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool emi
     last_.t0_us = t0_us;
     last_.before = open_;  // reuses the snapshot's tail capacity
     last_.closed_size = closed_.size();
+    last_.unit_before = step_unit_;
+    last_.corner_before = corner_behind_;
     const Mark::Kind kind = emitting ? Mark::Kind::line : Mark::Kind::jump;
+    const StepKind step = classify_step(x0, y0, x1, y1);
+    const double step_da = std::hypot(static_cast<double>(x1) - x0, static_cast<double>(y1) - y0);
+    // A vector's last step lands on a corner of the machine's path: the line ends there exactly,
+    // once the next vector's steps begin (its last step may come as two one-channel moves).
+    // So does a line whose steps turn a quarter or more: the machine turned a corner there.
+    const bool stepping = kind == Mark::Kind::line && (step == StepKind::staircase || step == StepKind::first);
+    const int direction = octant(x0, y0, x1, y1);
+    if (kind == Mark::Kind::line && corner_behind_ && step != StepKind::last) finish_open();
+    else if (stepping && open_.active && open_.mark.kind == kind && turns_away(open_.step_directions, direction))
+        finish_open();
+    corner_behind_ = kind == Mark::Kind::line && step == StepKind::last;
     const Open& o = open_;
     const int32_t lx = o.tail.empty() ? o.mark.x1 : o.tail.back().x;
     const int32_t ly = o.tail.empty() ? o.mark.y1 : o.tail.back().y;
@@ -151,8 +216,11 @@ void MarkRecorder::move(int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool emi
         finish_open();
         start_run(x0, y0, kind, t0_us);
     }
+    if (stepping && direction >= 0) open_.step_directions |= static_cast<uint8_t>(1u << direction);
+    const bool loose = step == StepKind::staircase && step_da <= step_max_da_;
+    const double tol_da = loose ? std::max(tolerance_da_, step_da) : tolerance_da_;
     queue_.clear();
-    queue_.push_back(Point{x1, y1, t0_us, t1_us});
+    queue_.push_back(Point{x1, y1, t0_us, t1_us, tol_da});
     feed();
 }
 
@@ -169,6 +237,8 @@ void MarkRecorder::amend_last_move(int32_t x1, int32_t y1, double t1_us) {
     // Undo the last move (and whatever runs it ended) and apply the whole move instead.
     closed_.resize(last_.closed_size);
     open_ = last_.before;
+    step_unit_ = last_.unit_before;
+    corner_behind_ = last_.corner_before;
     const int32_t x0 = last_.x0, y0 = last_.y0;
     const bool emitting = last_.emitting;
     const double t0_us = last_.t0_us;
@@ -202,6 +272,8 @@ void MarkRecorder::axis_step(int direction, double t_us) {
 void MarkRecorder::close() {
     finish_open();
     last_.valid = false;
+    step_unit_ = 0;
+    corner_behind_ = false;
 }
 
 std::vector<Mark> MarkRecorder::all() const {
@@ -216,6 +288,8 @@ void MarkRecorder::clear() {
     open_.active = false;
     open_.tail.clear();
     last_.valid = false;
+    step_unit_ = 0;
+    corner_behind_ = false;
 }
 
 std::string format_mark(const Mark& m, bool with_time) {
@@ -248,7 +322,11 @@ MarkSummary summarize_marks(const MarkRecorder& marks, double head_steps_per_mm)
     MarkSummary s;
     marks.for_each([&](const Mark& m) {
         switch (m.kind) {
-            case Mark::Kind::line: s.marked_da += m.length_da(); ++s.lines; break;
+            case Mark::Kind::line:
+                s.marked_da += m.length_da();
+                s.line_time_us += m.on_us();
+                ++s.lines;
+                break;
             case Mark::Kind::jump: s.jumped_da += m.length_da(); ++s.jumps; break;
             case Mark::Kind::dot: ++s.dots; s.dot_on_us += m.on_us(); break;
             case Mark::Kind::axis: s.axis_steps += m.steps < 0 ? -static_cast<int64_t>(m.steps) : m.steps; break;

@@ -1,8 +1,10 @@
 // Marks: what the simulated machine did with the light, as a short list of movements instead of
 // millions of D/A loads. Successive spot movements with the same laser state are merged into the
 // longest straight runs that stay within a tolerance (one D/A unit) of the chord between the run's
-// ends, so the library's stepped straight line comes out as one `line`. Also the `--marks` text
-// writer and the job summary (lengths, switchings, machine time).
+// ends. The machine model also lets a point stray as far as the step that reached it, so the
+// staircase the library steps a straight vector along comes out as one `line`, and merges a dark
+// stretch into one `jump`. Also the `--marks` text writer and the job summary (lengths,
+// switchings, machine time).
 #pragma once
 
 #include <cstdint>
@@ -36,6 +38,14 @@ public:
     // Negative or NaN tolerances count as 0 (only exactly collinear movements merge).
     void set_tolerance_da(double tolerance_da) { tolerance_da_ = tolerance_da > 0.0 ? tolerance_da : 0.0; }
     double tolerance_da() const { return tolerance_da_; }
+    // A point of a line may lie as far from its run's chord as the staircase step that reached it is
+    // long, for steps up to this length; 0 (the default) turns this off. Longer movements are the
+    // machine's real turns, kept within the plain tolerance, and a line always ends where a vector's
+    // last, shorter step landed (a corner of the drawing).
+    void set_step_tolerance_max_da(double max_da) { step_max_da_ = max_da > 0.0 ? max_da : 0.0; }
+    // Successive jump movements merge into one jump whatever their course (the path of a jump is not
+    // marked); a jump that turns back towards its start by more than its step still ends there.
+    void set_whole_jumps(bool whole) { whole_jumps_ = whole; }
 
     // The spot moved from (x0, y0) to (x1, y1) between t0 and t1, emitting or not.
     void move(int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool emitting, double t0_us, double t1_us);
@@ -56,19 +66,23 @@ public:
         for (const Mark& m : closed_) f(m);
         if (!open_.active) return;
         MarkRecorder rest(tolerance_da_);
+        rest.step_max_da_ = step_max_da_;
+        rest.whole_jumps_ = whole_jumps_;
         rest.open_ = open_;
         rest.close();
         for (const Mark& m : rest.closed_) f(m);
     }
     std::vector<Mark> all() const;
     std::size_t closed_count() const { return closed_.size(); }
+    bool empty() const { return closed_.empty() && !open_.active; }
     void clear();
 
 private:
-    // The end of one movement and its times.
+    // The end of one movement, its times, and how far a run's chord may pass from it.
     struct Point {
         int32_t x, y;
         double t0_us, t1_us;
+        double tol_da;
     };
     // The run being extended: its chord start is (mark.x0, mark.y0) and its last valid end
     // (mark.x1, mark.y1). tail holds the points after that end which are not valid ends yet but may
@@ -81,6 +95,7 @@ private:
         bool cone_full = true;
         double cone_ref = 0.0, cone_lo = 0.0, cone_hi = 0.0;
         double max_dist = 0.0;
+        uint8_t step_directions = 0;  // bit k: a staircase step went in direction k x 45 degrees
         std::vector<Point> tail;
     };
     struct LastMove {
@@ -90,7 +105,11 @@ private:
         double t0_us = 0.0;
         Open before;             // open run before the move was applied
         std::size_t closed_size = 0;
+        int64_t unit_before = 0;
+        bool corner_before = false;
     };
+    enum class StepKind { staircase, first, last, other };
+    StepKind classify_step(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
     void start_run(int32_t x0, int32_t y0, Mark::Kind kind, double t0_us);
     bool try_add(const Point& p);
     void feed();                // adds queue_ to the open run, splitting it where it must
@@ -98,6 +117,10 @@ private:
     void push(const Mark& m) { closed_.push_back(m); }
 
     double tolerance_da_ = 1.0;
+    double step_max_da_ = 0.0;
+    bool whole_jumps_ = false;
+    int64_t step_unit_ = 0;       // channel movement of one staircase step (0: none yet)
+    bool corner_behind_ = false;  // the last movement was a vector's last step
     std::vector<Mark> closed_;
     Open open_;
     LastMove last_;
@@ -118,6 +141,7 @@ struct MarkSummary {
     uint64_t lines = 0, jumps = 0, dots = 0;
     double dot_on_us = 0.0;        // light time of all dots
     int64_t axis_steps = 0;        // steps made, both directions counted
+    double line_time_us = 0.0;     // from first to last load of every line, added up
     uint64_t laser_switchings = 0; // gate openings plus closings
     double machine_time_us = 0.0;
 };
