@@ -25,6 +25,7 @@ struct SweepScript {
     const char* name;
     Points points;
     std::string text;
+    std::string setup = "";  // played once, clean, before the sweep (e_Initlize reads every font file)
 };
 
 std::string library_folder() {
@@ -64,11 +65,11 @@ std::vector<SweepScript> sweep_scripts() {
          "marking_start\n"
          "Marking_data [3, 0,0, 2,0, 2,2, 2, -1,-1, -1,1, 1, 1,-1, 0]\n"},
         {"template pass", Points::card,
-         folder + "e_Initlize\n"
-                  "e_setPrintInfo \"" + std::string(KORVEX_SOURCE_DIR) + "/tests/golden/eartag_small\"\n"
+         "e_setPrintInfo \"" + std::string(KORVEX_SOURCE_DIR) + "/tests/golden/eartag_small\"\n"
                   "Marking_para 1000 3000 0 0 0 0 200 50 20 100 0\n"  // 200 um steps keep the pass short
                   "e_PrintEarMark [0x80 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0] "
-                  "[\"1\"] [\"2\"] [1 32 32]\n"},
+                  "[\"1\"] [\"2\"] [1 32 32]\n",
+         folder + "e_Initlize\n"},
         {"stand-alone download", Points::serial, "@controller 1 emulator\n" + kStandaloneJob},
     };
 }
@@ -167,6 +168,10 @@ void sweep(const char* name) {
         SimulatedMachine::Options options;
         options.trace = false;
         SimulatedMachine machine(options);
+        if (!script.setup.empty()) {
+            ScriptRunner runner(machine);
+            runner.run(parse_script(script.setup));
+        }
         const RunReport clean = sweep_run(machine, script, 0);
         ASSERT_EQ(clean.problem, "") << script.name << " (clean run)";
         ASSERT_GT(clean.points, 0u) << script.name;
