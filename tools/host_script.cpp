@@ -224,8 +224,10 @@ Statement parse_directive(LineParser& p, const std::string& name, int line) {
     st.line = line;
     st.directive = name;
     if (name == "card") {
-        st.text = p.word("absent or present");
-        if (st.text != "absent" && st.text != "present") p.fail("expected absent or present");
+        // @card absent | present | fail N (the N-th driver call from this line fails once)
+        st.text = p.word("absent, present or fail");
+        if (st.text == "fail") st.count = static_cast<uint64_t>(p.integer(1, INT64_MAX, "a driver call count from 1"));
+        else if (st.text != "absent" && st.text != "present") p.fail("expected absent, present or fail N");
     } else if (name == "input" || name == "key") {
         st.action = parse_action(p, name);
     } else if (name == "at") {

@@ -84,7 +84,8 @@ void ScriptRunner::run_one(const Statement& st) {
             if (!objects_.empty()) objects_.pop_back();
             break;
         case K::directive:
-            if (st.directive == "card") machine_.card().set_present(st.text == "present");
+            if (st.directive == "card" && st.text == "fail") machine_.card().fail_call(st.count);
+            else if (st.directive == "card") machine_.card().set_present(st.text == "present");
             else if (st.directive == "input" || st.directive == "key") machine_.apply(st.action);
             else if (st.directive == "at") machine_.schedule(st.event, st.count, st.action);
             else if (st.directive == "answer") machine_.ui().queue_answer(st.answer);

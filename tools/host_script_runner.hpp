@@ -16,9 +16,10 @@ public:
     ~ScriptRunner();
     void run(const std::vector<Statement>& script);
     void run_one(const Statement& st);
+    // The object later calls go to (the last one created).
+    korvex_dll& current();
 
 private:
-    korvex_dll& current();
     SimulatedMachine& machine_;
     std::vector<std::unique_ptr<korvex_dll>> objects_;
 };

@@ -1,5 +1,7 @@
 // IoCard: the four driver calls the library makes on the PCI bus-bridge card (open, page register,
 // byte write, byte read). The machine code sees only this; backends decide what a byte does.
+// A driver call that fails reports it: open() returns false, the other three raise a `device` fault
+// (korvex::Fault), which ends the running member like any other fault.
 #pragma once
 
 #include <cstdint>

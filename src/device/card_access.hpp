@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "device/card_registers.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
@@ -24,9 +25,12 @@ void DA_write(State& s, int32_t value, int16_t channel);
 void DA_zero(State& s);
 
 // Page register writes that the library keeps track of (so it can return to 0xFF after a fault).
+// A page away from rest is recorded before the driver call, the resting page only once the call
+// went through: a failed call back to rest leaves the card on the other page, and the record says so.
 inline void Page_select(State& s, uint8_t page) {
-    s.card.page_selected = page;
+    if (page != card_reg::kRestPage) s.card.page_selected = page;
     s.platform.card->set_page(page);
+    s.card.page_selected = page;
 }
 
 // The public port members' own algorithms.

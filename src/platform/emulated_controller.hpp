@@ -26,6 +26,8 @@ struct ControllerOptions {
     int64_t silent_after = -1;      // [silent-after=N] sends its first N replies, then goes dead
     int64_t drop_at_page = -1;      // [drop-at-page=N] goes dead when the N-th page (counted from 1) arrives
     bool hang_up = false;           // [hang-up] going dead also hangs the line up
+    int64_t hang_up_at = -1;        // [hang-up-at=N] goes dead and hangs up at the N-th byte on the line
+                                    // (received or replied, counted from 1 in the order they happen)
     double late_us = 0.0;           // [late=US] every reply starts US microseconds late
     bool replace = false;           // [reply=HEX] every reply is these bytes instead
     std::vector<uint8_t> reply;
@@ -61,7 +63,7 @@ public:
     // Dead: it answers nothing any more (silent, or after its silent-after / drop-at-page point).
     bool dead() const { return dead_; }
     // The line was hung up (dead with the hang-up option).
-    bool hung_up() const { return dead_ && options_.hang_up; }
+    bool hung_up() const { return dead_ && (options_.hang_up || options_.hang_up_at > 0); }
 
     const ControllerOptions& options() const { return options_; }
     const ControllerFlash& flash() const { return flash_; }
@@ -74,6 +76,8 @@ public:
     bool laser_switched_on() const { return laser_on_; }
     int64_t replies() const { return replies_; }
     int64_t pages_received() const { return pages_; }
+    // Bytes on the line so far, received and replied, as hang-up-at=N counts them.
+    int64_t line_bytes() const { return line_bytes_; }
     Expect expecting() const { return expect_; }
     uint8_t status_byte() const { return job_errors_since_run_ ? kJobErrorStatus : options_.status; }
 
@@ -107,6 +111,7 @@ private:
     bool job_errors_since_run_ = false;
     int64_t replies_ = 0;
     int64_t pages_ = 0;
+    int64_t line_bytes_ = 0;
 };
 
 }  // namespace korvex

@@ -69,6 +69,7 @@ bool parse_controller_options(const std::vector<std::string>& words, ControllerO
         else if (name == "extra-byte") ok = flag() && (o.extra_byte = true);
         else if (name == "bad-blocks") ok = flag() && (o.bad_blocks = true);
         else if (name == "silent-after") ok = number(0, 1e15) && ((o.silent_after = static_cast<int64_t>(v)), true);
+        else if (name == "hang-up-at") ok = number(1, 1e15) && ((o.hang_up_at = static_cast<int64_t>(v)), true);
         else if (name == "drop-at-page") ok = number(1, 1e15) && ((o.drop_at_page = static_cast<int64_t>(v)), true);
         else if (name == "at") ok = number(1, 1e15) && ((o.only_reply = static_cast<int64_t>(v)), true);
         else if (name == "late") ok = number(0, 1e12) && ((o.late_us = v), true);
@@ -81,7 +82,7 @@ bool parse_controller_options(const std::vector<std::string>& words, ControllerO
             o.replace = ok;
         } else {
             error = "unknown controller option '" + name +
-                    "' (silent, silent-after=N, drop-at-page=N, hang-up, late=US, reply=HEX, short, extra-byte, at=N, "
+                    "' (silent, silent-after=N, drop-at-page=N, hang-up, hang-up-at=N, late=US, reply=HEX, short, extra-byte, at=N, "
                     "status=N, bad-blocks, process=US, baud=N)";
             ok = false;
         }
@@ -104,6 +105,10 @@ bool EmulatedController::pop_reply(Reply& out) {
 
 void EmulatedController::receive(uint8_t byte, double t_us) {
     if (dead_) return;
+    if (++line_bytes_ == options_.hang_up_at) {  // the line drops with this byte on it
+        go_dead();
+        return;
+    }
     // The host gave up whatever it was sending: start over with a command frame.
     if ((frame_len_ > 0 || expect_ != Expect::command) && t_us - last_byte_us_ > kIdleResetUs) {
         frame_len_ = 0;
@@ -136,6 +141,15 @@ void EmulatedController::reply(std::vector<uint8_t> bytes, double t_us) {
         if (options_.short_reply && !bytes.empty()) bytes.pop_back();
         if (options_.extra_byte) bytes.push_back(0x00);
     }
+    if (options_.hang_up_at > line_bytes_ && options_.hang_up_at <= line_bytes_ + static_cast<int64_t>(bytes.size())) {
+        // The line drops while this reply goes out: the bytes before that one still get through.
+        bytes.resize(static_cast<std::size_t>(options_.hang_up_at - line_bytes_ - 1));
+        line_bytes_ = options_.hang_up_at;
+        go_dead();
+        if (!bytes.empty()) outbox_.push_back({std::move(bytes), ready});
+        return;
+    }
+    line_bytes_ += static_cast<int64_t>(bytes.size());
     outbox_.push_back({std::move(bytes), ready});
 }
 

@@ -1,8 +1,12 @@
 // The card's local bus as the registers see it. An unopened card traces every call and changes
-// nothing; a read from it leaves the caller's byte at 0, as the driver does when it fails.
+// nothing; a read from it leaves the caller's byte at 0, as the driver does when it fails. A call
+// the fault knob fails is traced with "fail" and takes its bus time, but never reaches the bus.
 #include "platform/simulated_card.hpp"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "korvex/fault.hpp"
 
 namespace korvex {
 
@@ -25,21 +29,38 @@ void SimulatedCard::set_input_bit(int bit, int level) {
     byte = level ? static_cast<uint8_t>(byte | mask) : static_cast<uint8_t>(byte & ~mask);
 }
 
+void SimulatedCard::raise_call_failure(const char* call) {
+    if (trace_) trace_->line(std::string(call) + " fail");
+    charge();
+    raise_fault(FaultKind::device, "the card driver failed: " + std::string(call));
+}
+
 bool SimulatedCard::open() {
-    if (trace_) trace_->card_open(present_);
-    if (!present_) return false;
+    const bool fails = call_fails();
+    if (trace_) trace_->card_open(present_ && !fails);
+    if (!present_ || fails) return false;
     open_ = true;
     laser_expect_value_ = false;
     return true;
 }
 
 void SimulatedCard::set_page(uint8_t page) {
+    if (call_fails()) {
+        char call[32];
+        std::snprintf(call, sizeof call, "card page %02X", page);
+        raise_call_failure(call);
+    }
     if (trace_) trace_->card_page(page);
     charge();
     if (open_) page_ = page;
 }
 
 void SimulatedCard::write_io(uint8_t offset, uint8_t value) {
+    if (call_fails()) {
+        char call[32];
+        std::snprintf(call, sizeof call, "card write %02X %02X", offset, value);
+        raise_call_failure(call);
+    }
     if (trace_) trace_->card_write(offset, value);
     charge();
     using namespace card_reg;
@@ -71,6 +92,11 @@ void SimulatedCard::write_io(uint8_t offset, uint8_t value) {
 }
 
 uint8_t SimulatedCard::read_io(uint8_t offset) {
+    if (call_fails()) {
+        char call[32];
+        std::snprintf(call, sizeof call, "card read %02X", offset);
+        raise_call_failure(call);
+    }
     for (CardListener* l : listeners_) l->before_read(page_, offset);
     uint8_t value = 0;
     if (open_) {

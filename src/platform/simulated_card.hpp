@@ -41,6 +41,14 @@ public:
 
     // Fault knob: a card that is not there cannot be opened.
     void set_present(bool present) { present_ = present; }
+    // Fault knob: the n-th driver call from now (open, set_page, write_io and read_io each count
+    // one, n from 1) fails once, as the driver reports it: open returns false, the others raise a
+    // `device` fault without reaching the card (the page, byte or latch is not taken; a failed read
+    // answers nothing). The calls after it work again. 0 disarms the knob.
+    void fail_call(uint64_t n) { fail_at_ = n == 0 ? 0 : driver_calls_ + n; }
+    // Driver calls made so far (open included), the count fail_call() counts in.
+    uint64_t driver_calls() const { return driver_calls_; }
+    bool failure_pending() const { return fail_at_ != 0; }
     // Bus time charged per access, microseconds (2.6 by default).
     void set_access_us(double us) { access_ticks_ = charge_clock_ ? us_to_ticks(us) : 0; }
     void set_trace(Trace* trace) { trace_ = trace; }
@@ -62,6 +70,13 @@ public:
 
 private:
     uint64_t us_to_ticks(double us) const;
+    // Counts one driver call; true when it is the one set to fail (which also disarms the knob).
+    bool call_fails() {
+        if (++driver_calls_ != fail_at_) return false;
+        fail_at_ = 0;
+        return true;
+    }
+    [[noreturn]] void raise_call_failure(const char* call);
     void charge() {
         ++accesses_;
         if (charge_clock_) charge_clock_->advance_ticks(access_ticks_);
@@ -72,6 +87,8 @@ private:
     std::vector<CardListener*> listeners_;
     uint64_t access_ticks_ = 0;
     uint64_t accesses_ = 0;
+    uint64_t driver_calls_ = 0;
+    uint64_t fail_at_ = 0;
     bool present_ = true;
     bool open_ = false;
     uint8_t page_ = card_reg::kRestPage;

@@ -20,14 +20,16 @@ namespace {
 
 // Runs one load step; a fault ends only that step. A pen selection that faulted while the card was
 // on the laser controller's page would leave it there, so the card goes back to its resting page
-// (the same cleanup a fault leaving a public member gets).
+// (the same cleanup a fault leaving a public member gets). A failed driver call is no fault of the
+// file: the laser was not programmed as the template asks, so it ends the whole load.
 template <class Step>
 bool Step_run(State& s, Step&& step) {
     try {
         step();
         return true;
-    } catch (const Fault&) {
+    } catch (const Fault& f) {
         cleanup_after_fault(s);
+        if (f.kind() == FaultKind::device) throw;
         return false;
     }
 }
