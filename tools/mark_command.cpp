@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
+#include "core/regular_file.hpp"
 #include "host_script.hpp"
 #include "host_script_runner.hpp"
 #include "library_call.hpp"
@@ -26,6 +26,9 @@ namespace {
 // A library folder under which no file can exist: marking without --grid has no grid to load,
 // whatever the current directory holds.
 constexpr const char* kNoGridFolder = "/dev/null";
+
+// Largest host script read.
+constexpr std::size_t kScriptMaxBytes = std::size_t{256} << 20;
 
 
 // While Marking_data runs: a line on the progress stream every few seconds of wall time, checked
@@ -218,7 +221,7 @@ bool prepare_job(const std::string& tool, const std::string& input, const MarkPa
     if (!names_output(outputs)) outputs.png_path = png_beside(input);
     if (outputs.picture.caption.empty()) outputs.picture.caption = input;
     try {
-        check_picture_options(outputs.picture);
+        check_picture_options(outputs.picture, !outputs.png_path.empty());
     } catch (const PictureError& e) {
         err << tool << ": " << e.what() << "\n";
         return false;
@@ -282,22 +285,28 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
     }
     // Standard output carries the trace unless the marks take it.
     const std::string trace_path = !c.trace_path.empty() ? c.trace_path : marks_to_stdout ? "" : "-";
+    // The machine reads the counter's frequency as 32 bits: a faster counter would look slow or
+    // stopped to every member.
+    if (c.clock_hz < 1 || c.clock_hz > UINT32_MAX) {
+        err << "korvex run: --clock-hz " << c.clock_hz << " is out of range: 1 to 4294967295 ticks per second\n";
+        return 2;
+    }
     try {
-        check_picture_options(c.outputs.picture);
+        check_picture_options(c.outputs.picture, !c.outputs.png_path.empty());
     } catch (const PictureError& e) {
         err << "korvex run: " << e.what() << "\n";
         return 2;
     }
-    std::ifstream in(c.script_path, std::ios::binary);
-    if (!in) {
-        err << "korvex run: cannot open " << c.script_path << "\n";
+    std::string text;
+    try {
+        text = Regular_file_read(c.script_path, kScriptMaxBytes, "script");
+    } catch (const Fault& f) {
+        err << "korvex run: " << f.what() << "\n";
         return 2;
     }
-    std::stringstream text;
-    text << in.rdbuf();
     std::vector<script::Statement> statements;
     try {
-        statements = script::parse_script(text.str());
+        statements = script::parse_script(text);
     } catch (const script::ScriptError& e) {
         err << c.script_path << ": " << e.what() << " (nothing was run)\n";
         return 2;
