@@ -189,8 +189,11 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         ScriptedUi& ui;
         ~ShiftSourceOff() { ui.set_shift_source(nullptr); }
     } shift_source_off{machine.ui()};
-    LibraryCaller call(machine.ui(), &interrupt, err, "korvex eartag", report.failure, report.interrupted);
-    const auto stopped = [&] { return report.interrupted ? 130 : 1; };
+    LibraryCaller call(machine, &interrupt, err, "korvex eartag", report.failure, report.interrupted, report.stop);
+    const auto stopped = [&] {
+        if (report.interrupted) err << "korvex eartag: " << report.stop << "\n";
+        return report.interrupted ? 130 : 1;
+    };
 
     korvex_dll dll;
     if (o.bring_up == BringUp::initlize) {
@@ -345,7 +348,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         << " tags/s)" << std::endl;
 
     if (report.interrupted) {
-        err << "korvex eartag: interrupted; the plate being marked was stopped, the laser is off, later plates were not marked\n";
+        err << "korvex eartag: " << report.stop << "; later plates were not marked\n";
         return 130;
     }
     if (!report.failure.empty() || !written || !report.unreadable.empty()) return 1;

@@ -36,8 +36,9 @@ constexpr std::size_t kScriptMaxBytes = std::size_t{256} << 20;
 class ProgressListener : public CardListener {
 public:
     ProgressListener(SimulatedMachine& machine, const Drawing& drawing, double steps_per_mm, std::ostream& out,
-                     double interval_s, double start_us)
+                     double interval_s, double start_us, const std::atomic<bool>* stop_flag)
         : machine_(machine), start_us_(start_us), drawing_(drawing), steps_per_mm_(steps_per_mm), out_(out),
+          stop_flag_(stop_flag),
           interval_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(interval_s))),
           start_(std::chrono::steady_clock::now()), next_(start_ + interval_),
           openings_base_(machine.model().gate_openings()) {
@@ -66,6 +67,8 @@ private:
             line += " (" + format_number(std::min(100.0, 100.0 * marked_mm / drawing_.marked_mm), 0) + "%)";
         line += ", machine time " + format_number((machine_.now_us() - start_us_) / 1e6, 2) + " s, wall " +
                 format_number(std::chrono::duration<double>(now - start_).count(), 0) + " s";
+        if (stop_flag_ && stop_flag_->load(std::memory_order_relaxed))
+            line += "; stop requested, the machine stops when this record's line ends";
         out_ << line << std::endl;
     }
 
@@ -74,6 +77,7 @@ private:
     const Drawing& drawing_;
     double steps_per_mm_;
     std::ostream& out_;
+    const std::atomic<bool>* stop_flag_;  // Shift held by Ctrl-C; may be null
     std::chrono::steady_clock::duration interval_;
     std::chrono::steady_clock::time_point start_, next_;
     uint64_t openings_base_;
@@ -171,7 +175,7 @@ bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& o, std::ostr
 }
 
 JobCalls::JobCalls(SimulatedMachine& machine, JobInterrupt* interrupt, std::ostream& err, std::string tool)
-    : machine_(machine), caller_(machine.ui(), interrupt, err, std::move(tool), report.failure, report.interrupted) {
+    : machine_(machine), caller_(machine, interrupt, err, std::move(tool), report.failure, report.interrupted, report.stop) {
     if (interrupt) machine_.ui().set_shift_source(interrupt->shift_flag());
 }
 
@@ -195,11 +199,16 @@ MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, cons
     int16_t result = 0;
     {
         const Drawing drawing = describe_drawing(md);
+        const uint64_t openings_before = machine.model().gate_openings();
         std::unique_ptr<ProgressListener> listener;
         if (progress && p.step_um > 0.0)
             listener = std::make_unique<ProgressListener>(machine, drawing, 1000.0 / p.step_um, *progress, progress_interval_s,
-                                                          start_us);
+                                                          start_us, interrupt ? interrupt->shift_flag() : nullptr);
         calls.call("Marking_data", [&] { result = dll.Marking_data(md); });
+        // What was marked: every record opens the gate once; none opens it after the stop.
+        if (calls.report.interrupted)
+            calls.report.stop += "; records marked: " + std::to_string(machine.model().gate_openings() - openings_before) +
+                                 " of " + std::to_string(drawing.records);
     }
     calls.report.completed = result == 1;  // also after an interrupt: the member walks the array and returns 1
     return calls.report;
@@ -246,7 +255,7 @@ int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
         JobInterrupt interrupt;
         report = job(machine, interrupt);
     }
-    if (report.interrupted) err << tool << ": interrupted; the job was stopped and the laser is off\n";
+    if (report.interrupted) err << tool << ": " << report.stop << "\n";
 
     const bool written = write_job_outputs(machine, setup.outputs, out, err);
     (setup.outputs.marks_path == "-" ? err : out) << job_summary(machine, setup.head_steps_per_mm, start_us) << std::endl;
