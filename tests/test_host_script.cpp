@@ -41,6 +41,20 @@ TEST(HostScript, ErrorsNameTheirLine) {
     EXPECT_EQ(error_line("@frob\n"), 1);
 }
 
+TEST(HostScript, OneSignAtMostAndBadTokensQuotedShortAndEscaped) {
+    std::string m;
+    EXPECT_EQ(error_line("Marking_DA +-5 0\n", &m), 1);  // a Double
+    EXPECT_NE(m.find("'+-5'"), std::string::npos) << m;
+    EXPECT_EQ(error_line("Marking_DA -5 +-1\n"), 1);      // an integer
+    EXPECT_EQ(error_line("Marking_data [2, 0,0, --1,0, 0]\n"), 1);
+    EXPECT_EQ(error_line("Marking_DA +5 -0\n"), 0);
+    EXPECT_EQ(error_line("Marking_DA " + std::string(10'000'000, 'x') + " 0\n", &m), 1);
+    EXPECT_LT(m.size(), 200u);
+    EXPECT_NE(m.find("'" + std::string(40, 'x') + "\xE2\x80\xA6'"), std::string::npos) << m;  // 40 characters and …
+    EXPECT_EQ(error_line("Marking_\x01\x1b\xff 1\n", &m), 1);
+    EXPECT_NE(m.find("'Marking_\\x01\\x1B\\xFF'"), std::string::npos) << m;
+}
+
 TEST(HostScript, ParsesValuesOfEveryShape) {
     auto st = parse_script(
         "Marking_init_pci 128 0 0 1 0 [0x80 0, 0,0] 1  # comment\n"

@@ -16,7 +16,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "guarded_command.hpp"
 #include "job_interrupt.hpp"
+#include "library_call.hpp"
 #include "machine_fixture.hpp"
 #include "mark_command.hpp"
 #include "mark_picture.hpp"
@@ -410,6 +412,64 @@ TEST_F(MarkDrawingTest, CtrlCDuringTheCallAbortsTheJobWithTheGateClosed) {
     EXPECT_EQ(marks.back().y1, -500);
 }
 
+TEST_F(MarkDrawingTest, CtrlCInALongLineIsSaidAtOnceAndTakenWhenTheLaserSwitches) {
+    std::vector<double> md{400};  // one zigzag polyline of 400 points, then a short line
+    for (int i = 0; i < 400; ++i) md.insert(md.end(), {i % 2 ? 10.0 : -10.0, -20.0 + 0.1 * i});
+    md.insert(md.end(), {2, 0, 0, 5, 5, 0});
+    JobInterrupt interrupt;
+    std::ostringstream err, progress;
+    // Ctrl-C early in the long line; when that line's gate closes, was the stop already said?
+    struct CtrlC : CardListener {
+        SimulatedMachine& machine;
+        std::ostringstream& err;
+        uint64_t writes = 0;
+        bool sent = false, said_in_the_line = false;
+        CtrlC(SimulatedMachine& m, std::ostringstream& e) : machine(m), err(e) {}
+        void on_write(uint8_t, uint8_t, uint8_t) override {
+            if (machine.model().gate_openings() != 1) return;
+            if (!sent && ++writes == 2000) {
+                sent = true;
+                std::raise(SIGINT);
+            }
+            if (sent && !machine.gate_emitting() && !said_in_the_line)
+                said_in_the_line = err.str().find(kStopRequested) != std::string::npos;
+        }
+    } ctrl_c(machine, err);
+    machine.card().add_listener(&ctrl_c);
+    const MarkReport report = mark_drawing(machine, md, MarkParameters{}, &interrupt, err, &progress, 0.0);
+    machine.card().remove_listener(&ctrl_c);
+
+    ASSERT_TRUE(ctrl_c.sent);
+    EXPECT_TRUE(ctrl_c.said_in_the_line) << err.str();
+    EXPECT_NE(progress.str().find("stop requested"), std::string::npos) << progress.str();
+    EXPECT_TRUE(report.interrupted);
+    // The whole first line was marked (the keys are read when the laser switches), nothing after.
+    EXPECT_EQ(machine.model().gate_openings(), 1u);
+    EXPECT_EQ(machine.marks().back().x1, 1000);
+    EXPECT_NE(report.stop.find("stopped by Ctrl-C"), std::string::npos) << report.stop;
+    EXPECT_NE(report.stop.find("the laser is off; records marked: 1 of 2"), std::string::npos) << report.stop;
+}
+
+TEST_F(MarkDrawingTest, APointOutsideTheFieldIsNamedWithItsAxisAndTheFieldsRange) {
+    std::vector<double> md{2, 0, 0, 0, -1000, 0};
+    std::ostringstream err;
+    const MarkReport report = mark_drawing(machine, md, MarkParameters{}, nullptr, err);
+    EXPECT_NE(report.failure.find("Marking_data failed (overflow): point outside the field: the spot would reach Y = -655.3"),
+              std::string::npos) << report.failure;
+    EXPECT_NE(report.failure.find("the field spans -327.680 to 327.670 mm"), std::string::npos) << report.failure;
+    EXPECT_FALSE(machine.gate_emitting());
+}
+
+TEST(GuardedCommand, AnEscapingFaultIsSaidAndEndsTheCommandWithAFailure) {
+    std::ostringstream err;
+    EXPECT_EQ(run_guarded("korvex template show", err, []() -> int { raise_fault(FaultKind::overflow, "out of range"); }),
+              kEscapedFaultStatus);
+    EXPECT_EQ(run_guarded("korvex x", err, []() -> int { throw std::bad_alloc(); }), kEscapedFaultStatus);
+    EXPECT_EQ(err.str(), "korvex template show: overflow fault: out of range\nkorvex x: error: std::bad_alloc\n");
+    EXPECT_NE(kEscapedFaultStatus, 0);
+    EXPECT_EQ(run_guarded("korvex x", err, [] { return 7; }), 7);
+}
+
 TEST(JobInterruptDeathTest, CtrlCOutsideACallEndsTheProgram) {
     EXPECT_EXIT(
         {
@@ -435,6 +495,35 @@ protected:
     void SetUp() override { korvex::testing::reset_thread_state(); }
     void TearDown() override { korvex::testing::reset_thread_state(); }
 };
+
+TEST_F(MarkCommandTest, FoldersBadClockAndHugePicturesAreRefusedBeforeAnythingRuns) {
+    TempDir dir("korvex_mark_refused");
+    std::ostringstream out, err;
+    MarkCommand m;
+    m.input = dir.path.string();
+    EXPECT_EQ(run_mark_command(m, out, err), 2);
+    RunCommand r;
+    r.script_path = dir.path.string();
+    EXPECT_EQ(run_script_command(r, out, err), 2);
+    EXPECT_NE(err.str().find("vector file " + m.input + " is not a regular file (a directory)"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("script " + m.input + " is not a regular file (a directory)"), std::string::npos) << err.str();
+
+    std::ostringstream clock_err;
+    r.script_path = dir.file("one.ks");
+    std::ofstream(r.script_path) << "port_Out_bit 3 1\n";
+    r.clock_hz = uint64_t{1} << 32;  // the machine reads 32 bits of it
+    EXPECT_EQ(run_script_command(r, out, clock_err), 2);
+    EXPECT_NE(clock_err.str().find("out of range: 1 to 4294967295"), std::string::npos) << clock_err.str();
+    EXPECT_TRUE(out.str().empty());  // no trace: nothing ran
+
+    std::ostringstream png_err;
+    m.input = dir.file("line.md");
+    std::ofstream(m.input) << "2, 0,0, 10,0\n0\n";
+    m.outputs.picture.png_px_per_mm = 1000.0;
+    EXPECT_EQ(run_mark_command(m, out, png_err), 2);
+    EXPECT_NE(png_err.str().find("larger than 32767 pixels"), std::string::npos) << png_err.str();
+    EXPECT_EQ(png_err.str().find("records"), std::string::npos) << png_err.str();  // the file was not even read
+}
 
 TEST_F(MarkCommandTest, MarksAFileAndDrawsItBesideTheInput) {
     TempDir dir("korvex_mark_command");

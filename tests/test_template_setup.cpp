@@ -223,3 +223,19 @@ TEST_F(PrintSetupTest, TemplateShowPrintsPensHardwareZonesAndCells) {
     EXPECT_EQ(tool::template_show(path("nothing"), none_out, none_err), 1);
     EXPECT_NE(none_err.str().find("no template"), std::string::npos);
 }
+
+TEST_F(PrintSetupTest, TemplateShowNamesWhatFailedAndNeverAborts) {
+    Mc1Text mc1 = distinct_mc1();
+    mc1.pens[3][4] = "x";  // the pen section fails at pen 3
+    const std::string base = write_template("bad", mc1,
+                                            nam_text({{cell_line("Variable Text", "TAG1e999")},
+                                                      {cell_line("Barcode", "BAR01", 1, "x", "1e-30")}}));
+    std::ostringstream out, err;
+    ASSERT_EQ(tool::template_show(base, out, err), 0) << err.str();
+    const std::string text = out.str();
+    for (const char* want : {"machine part read in part", "step \"pens\" failed (type: value is not a number",
+                             "1   cannot be read: overflow fault: number in text out of range",
+                             "marking a dark module faults (overflow fault", "e_setPrintInfo fails with this template (overflow"})
+        EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+    EXPECT_EQ(text.find("squares per dark module"), std::string::npos) << text;
+}

@@ -13,6 +13,8 @@
 #include <sstream>
 
 #include "core/leading_number.hpp"
+#include "core/regular_file.hpp"
+#include "core/shown_input.hpp"
 #include "job_interrupt.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "library_call.hpp"
@@ -27,6 +29,7 @@ namespace korvex::tool {
 namespace {
 
 constexpr std::size_t kMaxTags = 1'000'000;
+constexpr std::size_t kNumberListMaxBytes = std::size_t{64} << 20;  // a million 20-digit numbers and more
 constexpr std::size_t kSecondDigits = 5;  // the default second number: the tag's last 5 characters
 constexpr int kPerPlateLines = 20;        // batches up to this many plates report every plate
 
@@ -38,15 +41,15 @@ void add_item(std::vector<std::string>& out, const std::string& item) {
     if (item.empty()) throw NumberListError("an empty item in the number list");
     const std::size_t dots = item.find("..");
     if (dots == std::string::npos) {
-        if (item.find_first_of(" \t\r\n") != std::string::npos) throw NumberListError("\"" + item + "\" holds a blank");
+        if (item.find_first_of(" \t\r\n") != std::string::npos) throw NumberListError("\"" + Shown_input(item) + "\" holds a blank");
         out.push_back(item);
     } else {
         const std::string first = item.substr(0, dots), last = item.substr(dots + 2);
         if (!all_digits(first) || !all_digits(last) || first.size() > 19 || last.size() > 19)
-            throw NumberListError("range \"" + item + "\": FIRST..LAST must be numbers of at most 19 digits");
+            throw NumberListError("range \"" + Shown_input(item) + "\": FIRST..LAST must be numbers of at most 19 digits");
         const uint64_t a = std::stoull(first), b = std::stoull(last);
-        if (b < a) throw NumberListError("range \"" + item + "\" counts down");
-        if (b - a >= kMaxTags - out.size()) throw NumberListError("range \"" + item + "\" holds too many tags");
+        if (b < a) throw NumberListError("range \"" + Shown_input(item) + "\" counts down");
+        if (b - a >= kMaxTags - out.size()) throw NumberListError("range \"" + Shown_input(item) + "\" holds too many tags");
         for (uint64_t v = a;; ++v) {
             std::string text = std::to_string(v);
             if (text.size() < first.size()) text.insert(0, first.size() - text.size(), '0');
@@ -101,8 +104,13 @@ struct CodeArea {
 std::vector<std::string> parse_number_list(const std::string& list) {
     std::vector<std::string> out;
     if (!list.empty() && list[0] == '@') {
-        std::ifstream in(list.substr(1));
-        if (!in) throw NumberListError("cannot read " + list.substr(1));
+        std::string text;
+        try {
+            text = Regular_file_read(list.substr(1), kNumberListMaxBytes, "number list");
+        } catch (const Fault& f) {
+            throw NumberListError(f.what());
+        }
+        std::istringstream in(text);
         std::string line;
         while (std::getline(in, line)) {
             line = line.substr(0, line.find('#'));
@@ -161,7 +169,8 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     try {
         PictureOptions checked = o.picture;
         if (checked.head_steps_per_mm == 0.0) checked.head_steps_per_mm = 100.0;  // 0: the template's, known later
-        check_picture_options(checked);
+        checked.caption = "plate";  // every plate's PNG has a caption band
+        check_picture_options(checked, o.pictures && o.pdf_path.empty());
     } catch (const PictureError& e) {
         err << "korvex eartag: " << e.what() << "\n";
         return 2;
@@ -180,8 +189,11 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         ScriptedUi& ui;
         ~ShiftSourceOff() { ui.set_shift_source(nullptr); }
     } shift_source_off{machine.ui()};
-    LibraryCaller call(machine.ui(), &interrupt, err, "korvex eartag", report.failure, report.interrupted);
-    const auto stopped = [&] { return report.interrupted ? 130 : 1; };
+    LibraryCaller call(machine, &interrupt, err, "korvex eartag", report.failure, report.interrupted, report.stop);
+    const auto stopped = [&] {
+        if (report.interrupted) err << "korvex eartag: " << report.stop << "\n";
+        return report.interrupted ? 130 : 1;
+    };
 
     korvex_dll dll;
     if (o.bring_up == BringUp::initlize) {
@@ -287,7 +299,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
                     ++read_back;
                 } else {
                     report.unreadable.push_back("plate " + std::to_string(plate) + " tag " + std::to_string(t + 1) + " (" + want +
-                                                "): read " + (got.empty() ? "nothing" : "\"" + got + "\""));
+                                                "): read " + (got.empty() ? "nothing" : "\"" + Shown_input(got) + "\""));
                     err << "korvex eartag: code does not read back: " << report.unreadable.back() << "\n";
                 }
             }
@@ -336,7 +348,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         << " tags/s)" << std::endl;
 
     if (report.interrupted) {
-        err << "korvex eartag: interrupted; the plate being marked was stopped, the laser is off, later plates were not marked\n";
+        err << "korvex eartag: " << report.stop << "; later plates were not marked\n";
         return 130;
     }
     if (!report.failure.empty() || !written || !report.unreadable.empty()) return 1;

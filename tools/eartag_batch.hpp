@@ -56,6 +56,7 @@ struct EartagReport {
     std::vector<std::string> unreadable;  // "plate 2 tag 3 (982...): read \"...\"" per failed read-back
     std::string failure;               // the call that faulted, when one did
     bool interrupted = false;
+    std::string stop;                  // after an interrupt: when the stop took effect
 };
 
 // Runs the batch on a simulated machine (installed as the thread's platform for the run).

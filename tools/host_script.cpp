@@ -8,6 +8,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "core/shown_input.hpp"
 #include "member_table.hpp"
 #include "platform/emulated_controller.hpp"
 
@@ -97,6 +98,8 @@ bool parse_real(const std::string& t, double& out) {
         out = static_cast<double>(i);
         return true;
     }
+    // One sign at most: "+-5" is no number.
+    if (t.size() > 1 && t[0] == '+' && (t[1] == '+' || t[1] == '-')) return false;
     std::string s = t[0] == '+' ? t.substr(1) : t;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
     return ec == std::errc() && p == s.data() + s.size() && std::isfinite(out);
@@ -132,8 +135,8 @@ public:
         Token t = next(what);
         int64_t v;
         if (t.kind != Token::Kind::number || !parse_integer(t.text, v))
-            fail(std::string("expected ") + what + ", got '" + t.text + "'");
-        if (v < lo || v > hi) fail(std::string(what) + " out of range: " + t.text);
+            fail(std::string("expected ") + what + ", got '" + Shown_input(t.text) + "'");
+        if (v < lo || v > hi) fail(std::string(what) + " out of range: " + Shown_input(t.text));
         return v;
     }
 
@@ -141,8 +144,8 @@ public:
         Token t = next(what);
         double v;
         if (t.kind != Token::Kind::number || !parse_real(t.text, v))
-            fail(std::string("expected ") + what + ", got '" + t.text + "'");
-        if (single && std::fabs(v) > static_cast<double>(FLT_MAX)) fail(std::string(what) + " out of range: " + t.text);
+            fail(std::string("expected ") + what + ", got '" + Shown_input(t.text) + "'");
+        if (single && std::fabs(v) > static_cast<double>(FLT_MAX)) fail(std::string(what) + " out of range: " + Shown_input(t.text));
         return v;
     }
 
@@ -157,7 +160,7 @@ public:
             case ArgType::dbl: v.d = real(false, what); break;
             case ArgType::str: {
                 Token t = next(what);
-                if (t.kind != Token::Kind::string) fail(std::string("expected a string, got '") + t.text + "'");
+                if (t.kind != Token::Kind::string) fail(std::string("expected a string, got '") + Shown_input(t.text) + "'");
                 v.s = t.text;
                 break;
             }
@@ -165,7 +168,7 @@ public:
             case ArgType::doubles:
             case ArgType::strings: {
                 Token t = next(what);
-                if (t.kind != Token::Kind::open) fail(std::string("expected ") + what + " in [ ], got '" + t.text + "'");
+                if (t.kind != Token::Kind::open) fail(std::string("expected ") + what + " in [ ], got '" + Shown_input(t.text) + "'");
                 for (;;) {
                     if (done()) fail("unterminated array");
                     if (peek().kind == Token::Kind::close) {
@@ -188,7 +191,7 @@ public:
         return t.text;
     }
     void end() {
-        if (!done()) fail("unexpected '" + peek().text + "'");
+        if (!done()) fail("unexpected '" + Shown_input(peek().text) + "'");
     }
 
 private:
@@ -208,12 +211,12 @@ SimulatedMachine::Action parse_action(LineParser& p, const std::string& what) {
         const std::string k = p.word("shift or space");
         if (k == "shift") a.key = Key::shift;
         else if (k == "space") a.key = Key::space;
-        else p.fail("unknown key '" + k + "' (shift or space)");
+        else p.fail("unknown key '" + Shown_input(k) + "' (shift or space)");
         const std::string s = p.word("on or off");
-        if (s != "on" && s != "off") p.fail("expected on or off, got '" + s + "'");
+        if (s != "on" && s != "off") p.fail("expected on or off, got '" + Shown_input(s) + "'");
         a.held = s == "on";
     } else {
-        p.fail("unknown directive '" + what + "'");
+        p.fail("unknown directive '" + Shown_input(what) + "'");
     }
     return a;
 }
@@ -235,7 +238,7 @@ Statement parse_directive(LineParser& p, const std::string& name, int line) {
         if (ev == "gate-close") st.event = SimulatedMachine::Event::gate_close;
         else if (ev == "read") st.event = SimulatedMachine::Event::read;
         else if (ev == "time") st.event = SimulatedMachine::Event::time;
-        else p.fail("unknown event '" + ev + "' (gate-close, read, time)");
+        else p.fail("unknown event '" + Shown_input(ev) + "' (gate-close, read, time)");
         st.count = static_cast<uint64_t>(p.integer(0, INT64_MAX, "an event count"));
         st.action = parse_action(p, p.word("input or key"));
     } else if (name == "answer") {
@@ -243,7 +246,7 @@ Statement parse_directive(LineParser& p, const std::string& name, int line) {
         if (a == "yes") st.answer = Answer::yes;
         else if (a == "no") st.answer = Answer::no;
         else if (a == "ok") st.answer = Answer::ok;
-        else p.fail("expected yes, no or ok, got '" + a + "'");
+        else p.fail("expected yes, no or ok, got '" + Shown_input(a) + "'");
     } else if (name == "folder") {
         st.text = p.word("a folder path");
     } else if (name == "controller") {
@@ -269,7 +272,7 @@ Statement parse_directive(LineParser& p, const std::string& name, int line) {
             st.text = "device " + what;
         }
     } else {
-        p.fail("unknown directive '@" + name + "'");
+        p.fail("unknown directive '@" + Shown_input(name) + "'");
     }
     p.end();
     return st;
@@ -291,7 +294,7 @@ std::vector<Statement> parse_script(const std::string& text) {
         LineParser p(tokenize(line, line_no), line_no);
         if (p.done()) continue;
         const Token head = p.next("a statement");
-        if (head.kind != Token::Kind::word) p.fail("expected a member name, got '" + head.text + "'");
+        if (head.kind != Token::Kind::word) p.fail("expected a member name, got '" + Shown_input(head.text) + "'");
         Statement st;
         st.line = line_no;
         st.name = head.text;
@@ -321,7 +324,7 @@ std::vector<Statement> parse_script(const std::string& text) {
             p.end();
         } else {
             const MemberSpec* m = find_member(head.text);
-            if (!m) p.fail("unknown member '" + head.text + "'");
+            if (!m) p.fail("unknown member '" + Shown_input(head.text) + "'");
             if (objects == 0) p.fail("no object to call (all dropped)");
             st.kind = Statement::Kind::call;
             for (std::size_t i = 0; i < m->params.size(); ++i) {

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "controller_command.hpp"
+#include "guarded_command.hpp"
 #include "job_options.hpp"
 #include "mark_command.hpp"
 #include "template_show.hpp"
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
     run->add_option("--trace", r.trace_path, "trace file ('-' for standard output, the default unless --marks - takes it)");
     run->add_flag("--trace-time", r.trace_time, "prefix every trace line with the machine time in microseconds");
     run->add_flag("--real-time", r.real_time, "pace with the monotonic clock instead of the virtual one");
-    run->add_option("--clock-hz", r.clock_hz, "virtual counter frequency in ticks per second")->check(CLI::PositiveNumber);
+    run->add_option("--clock-hz", r.clock_hz, "virtual counter frequency in ticks per second (1 to 4294967295)")
+        ->check(CLI::PositiveNumber);
     korvex::tool::add_output_options(run, r.outputs);
     run->add_option("--head-steps-per-mm", r.outputs.picture.head_steps_per_mm,
                     "scale of the simulated head, D/A units per mm")->capture_default_str();
@@ -57,11 +59,18 @@ int main(int argc, char** argv) {
     };
 
     CLI11_PARSE(app, argc, argv);
-    for (const auto& c : commands)
-        if (*c.sub) return c.run();
-    if (*run) return korvex::tool::run_script_command(r, std::cout, std::cerr);
-    if (*mark) return korvex::tool::run_mark_command(m, std::cout, std::cerr);
-    if (*controller) return korvex::tool::run_controller_command(k, std::cout, std::cerr);
-    if (*tmpl_show) return korvex::tool::template_show(template_base, std::cout, std::cerr);
-    return 0;
+    std::string name = "korvex";
+    for (const CLI::App* sub = &app; !sub->get_subcommands().empty();) {
+        sub = sub->get_subcommands().front();
+        name += " " + sub->get_name();
+    }
+    return korvex::tool::run_guarded(name, std::cerr, [&] {
+        for (const auto& c : commands)
+            if (*c.sub) return c.run();
+        if (*run) return korvex::tool::run_script_command(r, std::cout, std::cerr);
+        if (*mark) return korvex::tool::run_mark_command(m, std::cout, std::cerr);
+        if (*controller) return korvex::tool::run_controller_command(k, std::cout, std::cerr);
+        if (*tmpl_show) return korvex::tool::template_show(template_base, std::cout, std::cerr);
+        return 0;
+    });
 }

@@ -1,9 +1,52 @@
-// The guarded library call of the tools' jobs (korvex mark, korvex eartag).
+// The guarded library call of the tools' jobs (korvex mark, plot, text, eartag).
 #include "library_call.hpp"
 
 #include "korvex/fault.hpp"
+#include "state/state.hpp"
 
 namespace korvex::tool {
+
+// A card listener that watches the Shift flag Ctrl-C raises and says "stop requested" once, from
+// the job's own thread (a signal handler must not write to a stream). Checked every 256 card
+// writes: a fraction of a millisecond of machine time.
+class LibraryCaller::StopNotice : public CardListener {
+public:
+    StopNotice(SimulatedMachine& machine, const std::atomic<bool>* shift, std::ostream& err, const std::string& prefix)
+        : machine_(machine), shift_(shift), err_(err), prefix_(prefix) {
+        machine_.card().add_listener(this);
+    }
+    ~StopNotice() override { machine_.card().remove_listener(this); }
+    StopNotice(const StopNotice&) = delete;
+    StopNotice& operator=(const StopNotice&) = delete;
+
+    // Says it now if the flag is up and it was not said yet.
+    void check() {
+        if (said_ || !shift_->load(std::memory_order_relaxed)) return;
+        said_ = true;
+        err_ << prefix_ << ": " << kStopRequested << std::endl;
+    }
+
+private:
+    void on_write(uint8_t, uint8_t, uint8_t) override {
+        if ((++writes_ & 0xFF) == 0) check();
+    }
+
+    SimulatedMachine& machine_;
+    const std::atomic<bool>* shift_;
+    std::ostream& err_;
+    const std::string& prefix_;
+    uint64_t writes_ = 0;
+    bool said_ = false;
+};
+
+LibraryCaller::LibraryCaller(SimulatedMachine& machine, JobInterrupt* interrupt, std::ostream& err, std::string prefix,
+                             std::string& failure, bool& interrupted, std::string& stop)
+    : machine_(machine), interrupt_(interrupt), err_(err), prefix_(std::move(prefix)), failure_(failure),
+      interrupted_(interrupted), stop_(stop), shown_(machine.ui().shown().size()) {
+    if (interrupt_) notice_ = std::make_unique<StopNotice>(machine_, interrupt_->shift_flag(), err_, prefix_);
+}
+
+LibraryCaller::~LibraryCaller() = default;
 
 bool LibraryCaller::operator()(const char* name, const std::function<void()>& member) {
     const int interrupted_before = interrupt_ ? interrupt_->interrupted_calls() : 0;
@@ -16,11 +59,20 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
             failure_ = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + f.what();
             ok = false;
         }
+        if (notice_) notice_->check();  // a Ctrl-C in the call's last writes is said too
     }
-    const auto& boxes = ui_.shown();
+    const auto& boxes = machine_.ui().shown();
     for (; shown_ < boxes.size(); ++shown_)
         err_ << prefix_ << ": message \"" << boxes[shown_].title << "\": " << boxes[shown_].text << "\n";
-    if (interrupt_ && interrupt_->interrupted_calls() > interrupted_before) interrupted_ = true;
+    if (interrupt_ && interrupt_->interrupted_calls() > interrupted_before) {
+        interrupted_ = true;
+        // The library's own abort flag tells whether it took the stop or the call ended first.
+        const bool taken = thread_state_exists() && thread_state().sig.blnAbort != 0;
+        stop_ = taken ? std::string("stopped by Ctrl-C: the library stopped ") + name + " the next time the laser switched"
+                      : std::string("Ctrl-C came during ") + name +
+                            ", which ended before the library read the operator keys; the job was not continued";
+        stop_ += machine_.gate_emitting() ? "; the laser is STILL ON" : "; the laser is off";
+    }
     if (!ok) err_ << prefix_ << ": " << failure_ << "\n";
     return ok && !interrupted_;
 }

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
+#include "core/regular_file.hpp"
 #include "host_script.hpp"
 #include "host_script_runner.hpp"
 #include "library_call.hpp"
@@ -28,14 +28,18 @@ namespace {
 // whatever the current directory holds.
 constexpr const char* kNoGridFolder = "/dev/null";
 
+// Largest host script read.
+constexpr std::size_t kScriptMaxBytes = std::size_t{256} << 20;
+
 
 // While Marking_data runs: a line on the progress stream every few seconds of wall time, checked
 // every few thousand card writes so the clock is not read on every write.
 class ProgressListener : public CardListener {
 public:
     ProgressListener(SimulatedMachine& machine, const Drawing& drawing, double steps_per_mm, std::ostream& out,
-                     double interval_s, double start_us)
+                     double interval_s, double start_us, const std::atomic<bool>* stop_flag)
         : machine_(machine), start_us_(start_us), drawing_(drawing), steps_per_mm_(steps_per_mm), out_(out),
+          stop_flag_(stop_flag),
           interval_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(interval_s))),
           start_(std::chrono::steady_clock::now()), next_(start_ + interval_),
           openings_base_(machine.model().gate_openings()) {
@@ -64,6 +68,8 @@ private:
             line += " (" + format_number(std::min(100.0, 100.0 * marked_mm / drawing_.marked_mm), 0) + "%)";
         line += ", machine time " + format_number((machine_.now_us() - start_us_) / 1e6, 2) + " s, wall " +
                 format_number(std::chrono::duration<double>(now - start_).count(), 0) + " s";
+        if (stop_flag_ && stop_flag_->load(std::memory_order_relaxed))
+            line += "; stop requested, the machine stops when this record's line ends";
         out_ << line << std::endl;
     }
 
@@ -72,6 +78,7 @@ private:
     const Drawing& drawing_;
     double steps_per_mm_;
     std::ostream& out_;
+    const std::atomic<bool>* stop_flag_;  // Shift held by Ctrl-C; may be null
     std::chrono::steady_clock::duration interval_;
     std::chrono::steady_clock::time_point start_, next_;
     uint64_t openings_base_;
@@ -197,7 +204,7 @@ bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& o, std::ostr
 }
 
 JobCalls::JobCalls(SimulatedMachine& machine, JobInterrupt* interrupt, std::ostream& err, std::string tool)
-    : machine_(machine), caller_(machine.ui(), interrupt, err, std::move(tool), report.failure, report.interrupted) {
+    : machine_(machine), caller_(machine, interrupt, err, std::move(tool), report.failure, report.interrupted, report.stop) {
     if (interrupt) machine_.ui().set_shift_source(interrupt->shift_flag());
 }
 
@@ -228,11 +235,16 @@ MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, cons
     int16_t result = 0;
     {
         const Drawing drawing = describe_drawing(md);
+        const uint64_t openings_before = machine.model().gate_openings();
         std::unique_ptr<ProgressListener> listener;
         if (progress && p.step_um > 0.0)
             listener = std::make_unique<ProgressListener>(machine, drawing, 1000.0 / p.step_um, *progress, progress_interval_s,
-                                                          start_us);
+                                                          start_us, interrupt ? interrupt->shift_flag() : nullptr);
         calls.call("Marking_data", [&] { result = dll.Marking_data(md); });
+        // What was marked: every record opens the gate once; none opens it after the stop.
+        if (calls.report.interrupted)
+            calls.report.stop += "; records marked: " + std::to_string(machine.model().gate_openings() - openings_before) +
+                                 " of " + std::to_string(drawing.records);
     }
     calls.report.completed = result == 1;  // also after an interrupt: the member walks the array and returns 1
     return calls.report;
@@ -254,7 +266,7 @@ bool prepare_job(const std::string& tool, const std::string& input, const MarkPa
     if (!names_output(outputs)) outputs.png_path = png_beside(input);
     if (outputs.picture.caption.empty()) outputs.picture.caption = input;
     try {
-        check_picture_options(outputs.picture);
+        check_picture_options(outputs.picture, !outputs.png_path.empty());
     } catch (const PictureError& e) {
         err << tool << ": " << e.what() << "\n";
         return false;
@@ -280,7 +292,7 @@ int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
         JobInterrupt interrupt;
         report = job(machine, interrupt);
     }
-    if (report.interrupted) err << tool << ": interrupted; the job was stopped and the laser is off\n";
+    if (report.interrupted) err << tool << ": " << report.stop << "\n";
     if (setup.card.real()) {
         err << tool << ": marked on the real card; the simulated machine saw nothing, so there are no pictures\n";
         if (report.interrupted) return 130;
@@ -325,22 +337,28 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
     }
     // Standard output carries the trace unless the marks take it.
     const std::string trace_path = !c.trace_path.empty() ? c.trace_path : marks_to_stdout ? "" : "-";
+    // The machine reads the counter's frequency as 32 bits: a faster counter would look slow or
+    // stopped to every member.
+    if (c.clock_hz < 1 || c.clock_hz > UINT32_MAX) {
+        err << "korvex run: --clock-hz " << c.clock_hz << " is out of range: 1 to 4294967295 ticks per second\n";
+        return 2;
+    }
     try {
-        check_picture_options(c.outputs.picture);
+        check_picture_options(c.outputs.picture, !c.outputs.png_path.empty());
     } catch (const PictureError& e) {
         err << "korvex run: " << e.what() << "\n";
         return 2;
     }
-    std::ifstream in(c.script_path, std::ios::binary);
-    if (!in) {
-        err << "korvex run: cannot open " << c.script_path << "\n";
+    std::string text;
+    try {
+        text = Regular_file_read(c.script_path, kScriptMaxBytes, "script");
+    } catch (const Fault& f) {
+        err << "korvex run: " << f.what() << "\n";
         return 2;
     }
-    std::stringstream text;
-    text << in.rdbuf();
     std::vector<script::Statement> statements;
     try {
-        statements = script::parse_script(text.str());
+        statements = script::parse_script(text);
     } catch (const script::ScriptError& e) {
         err << c.script_path << ": " << e.what() << " (nothing was run)\n";
         return 2;

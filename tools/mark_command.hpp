@@ -53,6 +53,7 @@ struct MarkReport {
     bool interrupted = false;  // SIGINT held Shift during a call
     std::string failure;       // the call that faulted and why, when one did
     JobSpan span;              // of the calls made
+    std::string stop;          // after an interrupt: when the stop took effect, what was marked
 };
 
 // Marking parameters of `korvex mark` (the arguments of Marking_para that matter in direct mode).

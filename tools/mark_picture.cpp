@@ -230,11 +230,12 @@ void draw_page(cairo_surface_t* surface, const Page& page, const PictureOptions&
 
 template <class ForEach>
 void render(const ForEach& for_each_mark, PictureFormat format, const std::string& path, const PictureOptions& o) {
-    check_picture_options(o);
+    try {
+        check_picture_options(o, format == PictureFormat::png);
+    } catch (const PictureError& e) {
+        throw PictureError(path + ": " + e.what());
+    }
     const Page page = page_for(o, format);
-    if (format == PictureFormat::png &&
-        (page.width_mm * page.units_per_mm > kMaxPngPixels || page.height_mm * page.units_per_mm > kMaxPngPixels))
-        throw PictureError(path + ": the PNG would be larger than 32767 pixels a side; lower the field size or the resolution");
     SurfacePtr surface;
     switch (format) {
         case PictureFormat::png:
@@ -261,13 +262,16 @@ void render(const ForEach& for_each_mark, PictureFormat format, const std::strin
 
 }  // namespace
 
-void check_picture_options(const PictureOptions& o) {
+void check_picture_options(const PictureOptions& o, bool png) {
     if (!positive(o.head_steps_per_mm)) throw PictureError("the head scale must be a positive number of D/A units per mm");
     if (!positive(o.spot_mm)) throw PictureError("the spot width must be a positive number of millimetres");
     if (!positive(o.field_mm)) throw PictureError("the field size must be a positive number of millimetres");
     if (!positive(o.tick_mm) || o.field_mm / o.tick_mm > 1000.0)
         throw PictureError("the tick spacing must be positive and give at most 1000 ticks across the field");
     if (!positive(o.png_px_per_mm)) throw PictureError("the PNG resolution must be a positive number of pixels per mm");
+    const Page page = page_for(o, PictureFormat::png);
+    if (png && (page.width_mm * page.units_per_mm > kMaxPngPixels || page.height_mm * page.units_per_mm > kMaxPngPixels))
+        throw PictureError("the PNG would be larger than 32767 pixels a side; lower the field size or the resolution");
 }
 
 PixelPoint png_pixel_of(const PictureOptions& o, double x_mm, double y_mm) {

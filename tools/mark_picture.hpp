@@ -32,8 +32,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Throws PictureError for options that are not positive finite numbers.
-void check_picture_options(const PictureOptions& options);
+// Throws PictureError for options that are not positive finite numbers and, when a PNG is to be
+// made, for a field and resolution that give a PNG too large to draw (checked before a job runs,
+// so a job is not marked for a picture that cannot be made).
+void check_picture_options(const PictureOptions& options, bool png = false);
 
 // Where the field point (x_mm, y_mm) lands in the PNG these options make, in pixels from the
 // top left corner.

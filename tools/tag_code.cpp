@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/shown_input.hpp"
+
 namespace korvex::tool {
 
 namespace {
@@ -25,11 +27,12 @@ TagCodeBitmap tag_code_bitmap(const std::string& text) {
     dmtxEncodeSetProp(enc, DmtxPropMarginSize, 0);
     dmtxEncodeSetProp(enc, DmtxPropModuleSize, 1);
     std::string data = text;
-    if (data.empty() ||
+    // Far more than a 14 x 14 symbol holds: not handed to the encoder at all.
+    if (data.empty() || data.size() > 64 ||
         dmtxEncodeDataMatrix(enc, static_cast<int>(data.size()), reinterpret_cast<unsigned char*>(data.data())) != DmtxPass ||
         dmtxGetSymbolAttribute(DmtxSymAttribSymbolRows, enc->region.sizeIdx) != kSymbolModules) {
         dmtxEncodeDestroy(&enc);
-        throw TagCodeError("\"" + text + "\" does not fit a 14 x 14 Data Matrix (at most 16 digits)");
+        throw TagCodeError("\"" + Shown_input(text) + "\" does not fit a 14 x 14 Data Matrix (at most 16 digits)");
     }
     const int size_idx = enc->region.sizeIdx;
     for (int sym_row = 0; sym_row < kSymbolModules; ++sym_row) {

@@ -3,6 +3,7 @@
 // library will hold and nothing of the calling thread's machine is touched.
 #include "template_show.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,11 +12,12 @@
 #include <set>
 
 #include "core/leading_number.hpp"
-#include "core/value_reader.hpp"
+#include "core/shown_input.hpp"
 #include "device/hardware_table.hpp"
 #include "device/timer.hpp"
 #include "platform/simulated_machine.hpp"
 #include "state/state.hpp"
+#include "template/barcode_dots.hpp"
 #include "template/cells.hpp"
 #include "template/pens.hpp"
 #include "template/print_setup.hpp"
@@ -133,6 +135,21 @@ void show_zones(const State& s, std::ostream& out) {
     }
 }
 
+// Messages can quote a whole bad line of the files.
+constexpr std::size_t kShownFaultChars = 200;
+
+std::string fault_text(const Fault& f) { return std::string(fault_kind_name(f.kind())) + " fault: " + Shown_input(f.what(), kShownFaultChars); }
+
+// Concentric squares the print pass marks in each dark module, by its own rule.
+std::string squares_text(float module_width_mm, float spacing_mm) {
+    try {
+        const int64_t last = Module_last_square(module_width_mm, spacing_mm);
+        return std::to_string(last < 0 ? 0 : last + 1) + " squares per dark module";
+    } catch (const Fault& f) {
+        return "marking a dark module faults (" + fault_text(f) + ")";
+    }
+}
+
 std::string font_text(const CellRecord& c) {
     return "fonts " + c.FontWide.Name + " / " + c.FontNarrow.Name + ", " + num(c.FontWide.Width) + " x " +
            num(c.FontWide.Height) + " mm, spacing " + num(c.FontWide.Space);
@@ -144,8 +161,9 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
     std::string base = base_arg;
     for (const char* ext : {".mc1", ".nam"})
         if (base.size() > 4 && base.ends_with(ext)) base.resize(base.size() - 4);
-    const bool have_mc1 = std::filesystem::is_regular_file(base + ".mc1");
-    const bool have_nam = std::filesystem::is_regular_file(base + ".nam");
+    std::error_code ignored;
+    const bool have_mc1 = std::filesystem::exists(base + ".mc1", ignored);
+    const bool have_nam = std::filesystem::exists(base + ".nam", ignored);
     if (!have_mc1 && !have_nam) {
         err << "korvex template show: no template at " << base << " (neither " << base << ".mc1 nor " << base << ".nam)\n";
         return 1;
@@ -161,37 +179,46 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
     Hardware_defaults(s, kHardwareDefaults);
     Hardware_defaults(s, kHardwareDirectionTable);
 
-    bool magic = false;
-    if (have_mc1) {
-        try {
-            FileText file(base + ".mc1");
-            ValueReader in(file.view());
-            magic = in.read_string() == kTemplateMagic;
-        } catch (const Fault&) {
-        }
-    }
     std::string base_stored;
     std::array<int32_t, kCategories> counters{};
     std::string setup_fault;
+    TemplateLoadReport load;
     try {
         // The base goes in with an extension of its own, so a dot in a folder name is not cut.
-        Print_info_set(s, base + ".mc1", base_stored, counters);
+        Print_info_set(s, base + ".mc1", base_stored, counters, &load);
     } catch (const Fault& f) {
-        setup_fault = f.what();
+        setup_fault = fault_text(f);
     }
+    // A missing file is said as such, not as a failed step.
+    if (!have_mc1)
+        std::erase_if(load.failed, [](const TemplateStepFault& f) { return f.step == "machine file"; });
+    const auto failed = [&](std::string_view step) {
+        return std::any_of(load.failed.begin(), load.failed.end(), [&](const TemplateStepFault& f) { return f.step == step; });
+    };
+    const bool machine_file_failed = failed("machine file");
+    const bool cell_list_failed = failed("cell list");
+    const bool machine_part_failed = std::any_of(load.failed.begin(), load.failed.end(), [](const TemplateStepFault& f) {
+        return f.step != "machine file" && f.step != "pen 1 selection" && f.step != "cell list";
+    });
 
     out << "template " << base << "\n";
-    out << "  " << base << ".mc1: "
-        << (!have_mc1 ? "missing: pens, hardware and zones below are the library's defaults"
-            : magic    ? "machine part read"
-                       : "not a template file (wrong first line): pens, hardware and zones are left as they were")
-        << "\n";
+    out << "  " << base << ".mc1: ";
+    if (!have_mc1) out << "missing: pens, hardware and zones below are the library's defaults\n";
+    else if (machine_file_failed) out << "cannot be read: pens, hardware and zones below are the library's defaults\n";
+    else if (!load.magic) out << "not a template file (wrong first line): pens, hardware and zones are left as they were\n";
+    else if (machine_part_failed) out << "machine part read in part (see the failed steps below)\n";
+    else out << "machine part read\n";
     int32_t cells = 0;
     try {
         cells = to_i32(Leading_number(s.tmpl.namLines.at(0)));
     } catch (const Fault&) {
     }
-    out << "  " << base << ".nam: " << (have_nam ? std::to_string(cells) + " cells" : "missing: no cells") << "\n\n";
+    out << "  " << base << ".nam: "
+        << (!have_nam ? "missing: no cells" : std::to_string(cells) + " cells" + (cell_list_failed ? ", read in part" : "")) << "\n";
+    for (const TemplateStepFault& f : load.failed)
+        out << "  step \"" << f.step << "\" failed (" << fault_kind_name(f.kind) << ": " << Shown_input(f.message, kShownFaultChars)
+            << "): what it did not reach is left as it was\n";
+    out << "\n";
 
     // Pens: pen 1 and every pen a cell names.
     std::set<int32_t> pens = {1};
@@ -199,15 +226,16 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
     std::map<int, int> seen;
     for (int32_t i = 1; i <= cells && i <= kMaxCells; ++i) {
         const std::string& line = s.tmpl.namLines.at(i);
+        int k = -1;
         try {
             Cell_parse(s, line);
+            k = Cell_category(s.tmpl.curCell);
         } catch (const Fault& f) {
-            cell_report.push_back("  " + padded(std::to_string(i), 4) + "cannot be read: " + f.what() + "\n");
+            cell_report.push_back("  " + padded(std::to_string(i), 4) + "cannot be read: " + fault_text(f) + "\n");
             continue;
         }
         const CellRecord& c = s.tmpl.curCell;
         pens.insert(c.Pen);
-        const int k = Cell_category(c);
         const int n = k >= 0 ? ++seen[k] : 0;
         std::string r = "  " + padded(std::to_string(i), 4) + padded(c.Flag, 17) + padded("tag " + c.Tag, 12) + "-> " + role(c, k, n) + "\n";
         r += "      text \"" + c.Text + "\", at (" + num(s.tmpl.namValues.at(i, kValueX)) + ", " + num(s.tmpl.namValues.at(i, kValueY)) +
@@ -216,8 +244,7 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
         if (k == kCategoryBarcode) {
             const double module_mm = s.tmpl.namValues.at(i, kValueWidth) / 16.0;
             r += "      modules " + num(module_mm) + " x " + num(s.tmpl.namValues.at(i, kValueHeight) / 16.0) + " mm, fill space " + num(c.FillSpace) + " mm: ";
-            r += c.FillSpace > 0 ? std::to_string(static_cast<long long>(std::floor(module_mm / c.FillSpace / 2)) + 1) + " squares per dark module\n"
-                                 : "marking a dark module faults (division by zero)\n";
+            r += squares_text(to_single(s.tmpl.namValues.at(i, kValueWidth) / 16.0), c.FillSpace) + "\n";
         } else if (k == kCategoryNumber1 || k == kCategoryNumber2 || k == kCategoryText) {
             r += "      " + font_text(c) + ", designed " + num(c.Width) + " x " + num(c.Height) + " mm\n";
         }

@@ -4,15 +4,16 @@
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
 #include "core/numeric.hpp"
+#include "core/regular_file.hpp"
+#include "core/shown_input.hpp"
 
 namespace korvex::tool {
 
 VectorFileError::VectorFileError(const std::string& source, int line, const std::string& what)
-    : std::runtime_error(source + ":" + std::to_string(line) + ": " + what), line_(line) {}
+    : std::runtime_error(line > 0 ? source + ":" + std::to_string(line) + ": " + what : what), line_(line) {}
 
 namespace {
 
@@ -23,7 +24,7 @@ double parse_number(std::string_view token, const std::string& source, int line)
     if (digits.size() > 1 && digits.front() == '+' && digits[1] != '-' && digits[1] != '+') digits.remove_prefix(1);
     double value = 0.0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    const std::string shown = "'" + std::string(token) + "'";
+    const std::string shown = "'" + Shown_input(token) + "'";
     if (ec == std::errc::result_out_of_range) throw VectorFileError(source, line, shown + " is out of range");
     if (ec != std::errc() || end != digits.data() + digits.size())
         throw VectorFileError(source, line, shown + " is not a number");
@@ -63,12 +64,13 @@ std::vector<double> parse_vector_text(std::string_view text, const std::string& 
 }
 
 std::vector<double> read_vector_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw VectorFileError(path, 0, "cannot open the file");
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw VectorFileError(path, 0, "cannot read the file");
-    return parse_vector_text(text.str(), path);
+    std::string text;
+    try {
+        text = Regular_file_read(path, kVectorFileMaxBytes, "vector file");
+    } catch (const Fault& f) {
+        throw VectorFileError(path, 0, f.what());
+    }
+    return parse_vector_text(text, path);
 }
 
 Drawing describe_drawing(const std::vector<double>& md) {

@@ -11,7 +11,8 @@
 
 namespace korvex::tool {
 
-// A file that is not a list of numbers; the message starts with "SOURCE:LINE: ".
+// A file that is not a list of numbers; the message starts with "SOURCE:LINE: " (line 0, the file
+// as a whole: the message names the file itself).
 class VectorFileError : public std::runtime_error {
 public:
     VectorFileError(const std::string& source, int line, const std::string& what);
@@ -24,7 +25,9 @@ private:
 // The numbers of the text in order. A token that is not a finite decimal number, and a comma
 // with no number before it (",," or a leading comma), is an error naming its line.
 std::vector<double> parse_vector_text(std::string_view text, const std::string& source);
-// Reads a whole file; a file that cannot be read is an error of line 0.
+// Largest vector file read: a million-point polyline is about 25 MB of text.
+inline constexpr std::size_t kVectorFileMaxBytes = std::size_t{1} << 30;
+// Reads a whole file; a file that cannot be read, or is not a regular file, is an error of line 0.
 std::vector<double> read_vector_file(const std::string& path);
 
 struct DrawingPoint {

@@ -2,13 +2,10 @@
 // Each value is located with one pass over its bytes and converted in place; nothing is copied.
 #include "core/value_reader.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstring>
+
+#include "core/regular_file.hpp"
 
 namespace korvex {
 
@@ -17,17 +14,6 @@ namespace {
 // Largest file loaded: far above any grid or template, low enough that a wrong path to some huge
 // file cannot exhaust memory.
 constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
-
-class FdCloser {
-public:
-    explicit FdCloser(int fd) : fd_(fd) {}
-    ~FdCloser() { ::close(fd_); }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-
-private:
-    int fd_;
-};
 
 using value_syntax::byte_class;
 inline bool is_blank(char c) { return byte_class(c) & value_syntax::kBlank; }
@@ -123,25 +109,12 @@ Number parse_number(std::string_view text) {
 }  // namespace
 
 FileText::FileText(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) raise_fault(FaultKind::file, "cannot open " + path + ": " + std::strerror(errno));
-    FdCloser closer(fd);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) raise_fault(FaultKind::file, path + " is not a readable file");
-    if (static_cast<uint64_t>(st.st_size) > kMaxFileBytes) raise_fault(FaultKind::file, path + " is too large");
-    std::size_t want = static_cast<std::size_t>(st.st_size);
+    RegularFile file(path, "file");
+    if (file.size_bytes() > kMaxFileBytes) file.fail("is too large");
+    // The size it had when opened: a file that shrank meanwhile gives what is there.
+    const std::size_t want = static_cast<std::size_t>(file.size_bytes());
     data_ = std::make_unique_for_overwrite<char[]>(want == 0 ? 1 : want);
-    std::size_t got = 0;
-    while (got < want) {
-        ssize_t r = ::read(fd, data_.get() + got, want - got);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            raise_fault(FaultKind::file, "cannot read " + path + ": " + std::strerror(errno));
-        }
-        if (r == 0) break;  // the file shrank meanwhile: keep what is there
-        got += static_cast<std::size_t>(r);
-    }
-    size_bytes_ = got;
+    size_bytes_ = file.read(data_.get(), want);
 }
 
 ValueReader::Field ValueReader::next_field() {

@@ -36,7 +36,8 @@
 
 namespace korvex {
 
-// A whole file read into memory with one read. A file that cannot be opened or read is a file fault.
+// A whole file read into memory with one read. A file that cannot be opened or read, or is not a
+// regular file, is a file fault.
 class FileText {
 public:
     explicit FileText(const std::string& path);

@@ -3,6 +3,7 @@
 #include "device/card_access.hpp"
 
 #include <cmath>
+#include <cstdio>
 
 #include "device/timer.hpp"
 #include "device/card_registers.hpp"
@@ -88,10 +89,20 @@ void DA_write(State& s, int32_t value, int16_t channel) {
     }
     const float gain = channel == 0 ? s.hw.sngDaGain0 : s.hw.sngDaGain1;
     int64_t c = to_i32(static_cast<double>(gain) * static_cast<double>(value));
+    const int64_t word = c;
     if (c < 0) c += 65536;
-    // Outside -65536..65535 one of the two bytes is not a byte: an overflow before the load.
-    Port_write(s, kDaLow, static_cast<int32_t>(c % 256));
-    Port_write(s, kDaHigh, static_cast<int32_t>(c / 256));
+    // Outside -65536..65535 one of the two bytes is not a byte: an overflow before the load (a low
+    // byte that fits has gone out by then, as on the card).
+    try {
+        Port_write(s, kDaLow, static_cast<int32_t>(c % 256));
+        Port_write(s, kDaHigh, static_cast<int32_t>(c / 256));
+    } catch (const Fault& f) {
+        if (f.kind() != FaultKind::overflow) throw;
+        char text[160];
+        std::snprintf(text, sizeof text, "D/A channel %d cannot be sent %lld (gain %g x %d): its two bytes carry -65536 to 65535",
+                      channel, static_cast<long long>(word), static_cast<double>(gain), value);
+        raise_fault(FaultKind::overflow, text);
+    }
     if (slow) Delay_us(s, 10.0f);
     Port_write(s, kDaControl, channel == 0 ? kDaLoad0 : kDaLoad1);
     if (slow) Delay_us(s, 10.0f);

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
 
+#include "core/regular_file.hpp"
 #include "korvex/fault.hpp"
 
 namespace korvex {
@@ -40,13 +40,11 @@ bool Identity_of(const std::string& path, FileIdentity& out, bool& regular) {
     return true;
 }
 
-std::shared_ptr<const FontFileBytes> Read_whole(const std::string& path, uint64_t size_bytes) {
-    if (size_bytes > kFontFileMaxBytes) raise_fault(FaultKind::file, path + ": too large for a font file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) raise_fault(FaultKind::file, path + ": font file cannot be opened");
-    auto bytes = std::make_shared<FontFileBytes>(static_cast<std::size_t>(size_bytes));
-    if (size_bytes > 0 && !in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size_bytes)))
-        raise_fault(FaultKind::file, path + ": font file cannot be read");
+std::shared_ptr<const FontFileBytes> Read_whole(const std::string& path) {
+    RegularFile file(path, "font file");
+    if (file.size_bytes() > kFontFileMaxBytes) file.fail("is too large for a font file");
+    auto bytes = std::make_shared<FontFileBytes>(static_cast<std::size_t>(file.size_bytes()));
+    if (file.read(bytes->data(), bytes->size()) != bytes->size()) file.fail("cannot be read whole");
     return bytes;
 }
 
@@ -68,7 +66,7 @@ std::shared_ptr<const FontFileBytes> Font_file_bytes(const std::string& path) {
         std::rotate(t_files.begin(), hit, hit + 1);
         return t_files.front().bytes;
     }
-    CachedFile fresh{path, id, Read_whole(path, id.size_bytes)};
+    CachedFile fresh{path, id, Read_whole(path)};
     if (hit != t_files.end()) t_files.erase(hit);
     if (t_files.size() >= kFontFilesKept) t_files.pop_back();
     t_files.insert(t_files.begin(), std::move(fresh));

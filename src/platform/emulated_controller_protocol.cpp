@@ -13,6 +13,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/shown_input.hpp"
+
 namespace korvex {
 
 namespace {
@@ -81,7 +83,7 @@ bool parse_controller_options(const std::vector<std::string>& words, ControllerO
             if (!ok) error = "option reply needs hex bytes (reply=AA or reply=CC00)";
             o.replace = ok;
         } else {
-            error = "unknown controller option '" + name +
+            error = "unknown controller option '" + Shown_input(name) +
                     "' (silent, silent-after=N, drop-at-page=N, hang-up, hang-up-at=N, late=US, reply=HEX, short, extra-byte, at=N, "
                     "status=N, bad-blocks, process=US, baud=N)";
             ok = false;

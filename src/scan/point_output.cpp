@@ -8,6 +8,8 @@
 #include "scan/point_output.hpp"
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "device/card_access.hpp"
 #include "device/rotary_axis.hpp"
@@ -30,6 +32,27 @@ static void Drift_refresh(State& s, int16_t channel, double now_us) {
     if (value != Channel_record(s, channel)) DA_write(s, value, channel);
 }
 
+// A position the D/A converter cannot be sent: said as the point it is, on its axis, against the
+// field's range, with the converter's own complaint after it. A line is stepped, so the point is
+// the first step the converter refused on the way to the line's end.
+[[noreturn]] static void Out_of_field(State& s, int16_t axis, const Fault& f) {
+    const char* name = axis == 0 ? "X" : "Y";
+    const int32_t record = axis == 0 ? s.scan.lngCorrX : s.scan.lngCorrY;  // the corrected point being sent
+    char text[200];
+    const double k = s.hw.sngStepsPerMm;
+    if (std::isfinite(k) && k > 0.0) {
+        std::snprintf(text, sizeof text,
+                      "point outside the field: the spot would reach %s = %.3f mm (%d steps); the field spans %.3f to %.3f mm "
+                      "(-32768 to 32767 steps at %g steps per mm); ",
+                      name, record / k, record, -32768.0 / k, 32767.0 / k, k);
+    } else {
+        std::snprintf(text, sizeof text,
+                      "point outside the field: the spot would reach %s = %d steps; the field spans -32768 to 32767 steps; ", name,
+                      record);
+    }
+    raise_fault(FaultKind::overflow, text + std::string(f.what()));
+}
+
 void DA_step(State& s, int16_t axis, int16_t direction, int32_t count) {
     const bool drift = s.hw.lngDaMode == kDaModeDrift;
     if (direction == kDirectionRefresh) {
@@ -45,13 +68,18 @@ void DA_step(State& s, int16_t axis, int16_t direction, int32_t count) {
     if (channel != 0 && channel != 1) return;
     int32_t& record = Channel_record(s, channel);
     record = to_i32(static_cast<int64_t>(record) + static_cast<int64_t>(sign) * count);
-    if (!drift) {
-        DA_write(s, record, channel);
-        return;
+    try {
+        if (!drift) {
+            DA_write(s, record, channel);
+            return;
+        }
+        const double now = Timer_now_us(s);
+        DA_write(s, Drifted(s, channel, now), channel);
+        Drift_refresh(s, static_cast<int16_t>(1 - channel), now);
+    } catch (const Fault& f) {
+        if (f.kind() != FaultKind::overflow) throw;
+        Out_of_field(s, axis, f);
     }
-    const double now = Timer_now_us(s);
-    DA_write(s, Drifted(s, channel, now), channel);
-    Drift_refresh(s, static_cast<int16_t>(1 - channel), now);
 }
 
 // Moves one logical axis by a signed corrected difference; nothing for 0.

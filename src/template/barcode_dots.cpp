@@ -37,6 +37,10 @@ bool Module_dark(const State& s, int32_t entry, int row, int col) {
     return (byte >> (7 - col % 8)) & 1;
 }
 
+int32_t Module_last_square(float module_width_mm, float spacing_mm) {
+    return to_i32(std::floor(real_div(real_div(module_width_mm, spacing_mm), 2.0)));
+}
+
 void Bitmap_dots(State& s, int32_t g) {
     const auto& values = s.tmpl.catValues.at(kCategoryBarcode);
     const float X0 = values.at(g, kValueX);
@@ -56,9 +60,7 @@ void Bitmap_dots(State& s, int32_t g) {
     for (int r = 0; r < kCodeModules; ++r) {
         for (int c = 0; c < kCodeModules; ++c) {
             if (!Module_dark(s, g - 1, r, c)) continue;
-            // Squares per module from the module width alone; a square count beyond 32 bits is an
-            // overflow, never an endless loop.
-            const int32_t n = to_i32(std::floor(real_div(real_div(pw, d), 2.0)));
+            const int32_t n = Module_last_square(pw, d);
             for (int32_t m = 0; m <= n; ++m) {
                 const double e = static_cast<double>(m) * d;
                 Move_to(s, to_single(X0 + c * static_cast<double>(pw) + e), to_single(Y0 + (15 - r) * static_cast<double>(ph) + e));

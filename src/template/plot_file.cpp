@@ -4,15 +4,12 @@
 // and hatched after the drawing.
 #include "template/plot_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <string_view>
 
 #include "core/leading_number.hpp"
+#include "core/regular_file.hpp"
 #include "device/laser_signals.hpp"
 #include "device/rotary_axis.hpp"
 #include "device/timer.hpp"
@@ -106,25 +103,12 @@ PlotEnd Plot_parse(std::span<const uint8_t> b, const std::function<void(const Pl
 }
 
 std::vector<uint8_t> Plot_file_read(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) raise_fault(FaultKind::file, "cannot open plot file " + path);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) raise_fault(FaultKind::file, "not a plot file: " + path);
-    if (static_cast<uint64_t>(st.st_size) > kPlotFileMaxBytes) raise_fault(FaultKind::file, "plot file larger than 1 MiB: " + path);
-    // Read up to one byte beyond the limit, so a file that grew since fstat is refused too.
+    RegularFile file(path, "plot file");
+    if (file.size_bytes() > kPlotFileMaxBytes) file.fail("is larger than 1 MiB");
+    // Read up to one byte beyond the limit, so a file that grew since it was opened is refused too.
     std::vector<uint8_t> bytes(kPlotFileMaxBytes + 1);
-    std::size_t have = 0;
-    while (have < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + have, bytes.size() - have);
-        if (got < 0) raise_fault(FaultKind::file, "cannot read plot file " + path);
-        if (got == 0) break;
-        have += static_cast<std::size_t>(got);
-    }
-    if (have > kPlotFileMaxBytes) raise_fault(FaultKind::file, "plot file larger than 1 MiB: " + path);
+    const std::size_t have = file.read(bytes.data(), bytes.size());
+    if (have > kPlotFileMaxBytes) file.fail("is larger than 1 MiB");
     bytes.resize(have);
     return bytes;
 }

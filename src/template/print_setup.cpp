@@ -39,9 +39,9 @@ int Cell_category(const CellRecord& cell) {
 }
 
 void Print_info_set(State& s, const std::string& strTempletFileName, std::string& template_base,
-                    std::array<int32_t, kCategories>& counters) {
+                    std::array<int32_t, kCategories>& counters, TemplateLoadReport* load_report) {
     template_base = Strip_extension(strTempletFileName);
-    Template_load(s, template_base);
+    Template_load(s, template_base, load_report);
     counters.fill(1);
     TemplateGroup& t = s.tmpl;
     try {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "state/state.hpp"
+#include "template/template_file.hpp"
 
 namespace korvex {
 
@@ -29,7 +30,8 @@ int Cell_category(const CellRecord& cell);
 // More than 100 cells in a category, or more than 3000 cells, fail the call (index fault); a call
 // that fails while sorting leaves every category count at "0", so no later pass marks from lists
 // that are half old and half new.
+// With `load_report`, what the template load did is noted there.
 void Print_info_set(State& s, const std::string& strTempletFileName, std::string& template_base,
-                    std::array<int32_t, kCategories>& counters);
+                    std::array<int32_t, kCategories>& counters, TemplateLoadReport* load_report = nullptr);
 
 }  // namespace korvex

@@ -18,18 +18,20 @@ namespace korvex {
 
 namespace {
 
-// Runs one load step; a fault ends only that step. A pen selection that faulted while the card was
-// on the laser controller's page would leave it there, so the card goes back to its resting page
-// (the same cleanup a fault leaving a public member gets). A failed driver call is no fault of the
-// file: the laser was not programmed as the template asks, so it ends the whole load.
+// Runs one load step; a fault ends only that step (and is noted in the report, when there is
+// one). A pen selection that faulted while the card was on the laser controller's page would leave
+// it there, so the card goes back to its resting page (the same cleanup a fault leaving a public
+// member gets). A failed driver call is no fault of the file: the laser was not programmed as the
+// template asks, so it ends the whole load.
 template <class Step>
-bool Step_run(State& s, Step&& step) {
+bool Step_run(State& s, TemplateLoadReport* report, const char* name, Step&& step) {
     try {
         step();
         return true;
     } catch (const Fault& f) {
         cleanup_after_fault(s);
         if (f.kind() == FaultKind::device) throw;
+        if (report) report->failed.push_back({name, f.kind(), f.what()});
         return false;
     }
 }
@@ -53,25 +55,26 @@ void Raise_to_one(HardwareRecord& record) {
 }
 
 // Sections 2 to 8 of a file whose magic matched.
-void Machine_part_read(State& s, ValueReader& in) {
-    Step_run(s, [&] {
+void Machine_part_read(State& s, ValueReader& in, TemplateLoadReport* r) {
+    Step_run(s, r, "pens", [&] {
         for (int pen = 0; pen < kPenFilePens; ++pen) {
             PenRecord& p = s.tmpl.penTable.at(pen);
             for (const PenField& f : Pen_fields_in_file_order()) Pen_field_read(p, f, in);
         }
     });
-    Step_run(s, [&] { Raise_to_one(s.hw); });
+    Step_run(s, r, "hardware field 38 at least 1", [&] { Raise_to_one(s.hw); });
     const int16_t gate_bit = s.hw.intGateBit;
     const vbool gate_level = s.hw.blnGateLevel;
-    Step_run(s, [&] {
+    Step_run(s, r, "hardware values", [&] {
         for (int16_t number : kHardwareSection3) Hardware_value_read(s.hw, number, in);
     });
     // The output byte still holds the gate closed under the old bit and level; under a new level
     // (or on a new bit) that same byte may read as open, and the next jump would be marked. So the
     // gate is closed at once under the new ones.
-    if (s.hw.intGateBit != gate_bit || s.hw.blnGateLevel != gate_level) Step_run(s, [&] { Gate_write(s, false); });
-    Step_run(s, [&] { Raise_to_one(s.hw); });
-    Step_run(s, [&] {
+    if (s.hw.intGateBit != gate_bit || s.hw.blnGateLevel != gate_level)
+        Step_run(s, r, "gate closed under the new level", [&] { Gate_write(s, false); });
+    Step_run(s, r, "hardware field 38 at least 1", [&] { Raise_to_one(s.hw); });
+    Step_run(s, r, "zone rows", [&] {
         s.hw.lngZoneCount = in.read_i32();
         const int64_t rows = s.hw.lngZoneCount;
         for (int64_t row = 0; row < rows; ++row) {
@@ -81,7 +84,7 @@ void Machine_part_read(State& s, ValueReader& in) {
             }
         }
     });
-    Step_run(s, [&] {
+    Step_run(s, r, "default fonts", [&] {
         TemplateGroup& t = s.tmpl;
         t.FontWideWork.Name = std::string(in.read_string());
         t.FontNarrowWork.Name = std::string(in.read_string());
@@ -97,30 +100,31 @@ void Machine_part_read(State& s, ValueReader& in) {
         if (t.FontNarrowWork.Name.empty()) t.FontNarrowWork.Name = kDefaultNarrowFont;
     });
     // The file's preview scale is not used: the preview always draws at the same scale.
-    Step_run(s, [&] { (void)in.read_i32(); });
+    Step_run(s, r, "preview scale", [&] { (void)in.read_i32(); });
     s.tmpl.lngPreviewScale = kPreviewScale;
-    Step_run(s, [&] {
+    Step_run(s, r, "last hardware values", [&] {
         for (int16_t number : kHardwareSection8) Hardware_value_read(s.hw, number, in);
     });
 }
 
 }  // namespace
 
-void Template_load(State& s, const std::string& base) {
+void Template_load(State& s, const std::string& base, TemplateLoadReport* report) {
     // The whole file is read (and closed) at once; its text is decoded from the code page so string
     // values such as font names arrive as UTF-8. Separators and quotes are never GBK trail bytes.
     std::optional<std::string> text;
     std::optional<ValueReader> in;
-    const bool magic = Step_run(s, [&] {
+    const bool magic = Step_run(s, report, "machine file", [&] {
         text = Gbk_to_utf8(FileText(base + ".mc1").view());
         in.emplace(*text);
         if (in->read_string() != kTemplateMagic) in.reset();
     });
-    if (magic && in) Machine_part_read(s, *in);
+    if (report) report->magic = magic && in;
+    if (magic && in) Machine_part_read(s, *in, report);
 
     s.para.lngCurPen = -1;
-    Step_run(s, [&] { Pen_select(s, 1); });
-    Step_run(s, [&] { Cell_list_load(s, base + ".nam"); });
+    Step_run(s, report, "pen 1 selection", [&] { Pen_select(s, 1); });
+    Step_run(s, report, "cell list", [&] { Cell_list_load(s, base + ".nam"); });
 }
 
 }  // namespace korvex

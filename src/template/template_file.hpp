@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "korvex/fault.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
@@ -29,12 +31,26 @@ inline constexpr int16_t kHardwareAtLeastOne = 38;
 // Zone table columns in the order a row's eight values are stored.
 inline constexpr std::array<int, 8> kZoneColumnOrder = {0, 4, 1, 5, 2, 6, 3, 7};
 
+// A load step that faulted: its name ("pens", "zone rows", "cell list", ...) and its fault.
+struct TemplateStepFault {
+    std::string step;
+    FaultKind kind;
+    std::string message;
+};
+// What a load did, for whoever reports on a template: whether the machine file was read and
+// started with the magic line, and the steps that failed, in order.
+struct TemplateLoadReport {
+    bool magic = false;
+    std::vector<TemplateStepFault> failed;
+};
+
 // Loads the template pair at `base` (no extension). Never faults for file problems: every step
 // runs with its faults suppressed (missing file, wrong magic, bad or missing values), and what a
 // failed step did not reach keeps its previous value. Ends with pen 1 selected afresh and the
 // cell list read when its file exists.
 // Zone row counts above 301: rows 0-300 are stored, the surplus rows are read and dropped so the
 // sections after them are read in step; lngZoneCount keeps the file's count.
-void Template_load(State& s, const std::string& base);
+// With `report`, what happened is noted there.
+void Template_load(State& s, const std::string& base, TemplateLoadReport* report = nullptr);
 
 }  // namespace korvex

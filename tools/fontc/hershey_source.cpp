@@ -1,10 +1,9 @@
 // Reading .jhf glyph lines and placing their strokes on a single-byte font's grid.
 #include "fontc/hershey_source.hpp"
 
-#include <fstream>
-#include <sstream>
-
 #include "core/numeric.hpp"
+#include "core/regular_file.hpp"
+#include "core/shown_input.hpp"
 
 namespace korvex::fontc {
 
@@ -14,6 +13,7 @@ constexpr int32_t kHersheyBaseline = 9;    // y of the baseline, y down
 constexpr int32_t kFirstCode = 32;         // the first glyph of a file is the space
 constexpr int32_t kLastCode = 126;         // the files' 96th glyph (code 127) is no character
 constexpr std::size_t kSingleByteGlyphs = 256;
+constexpr std::size_t kHersheyMaxBytes = std::size_t{16} << 20;  // the largest .jhf is under 100 kB
 
 [[noreturn]] void bad_file(const std::string& path, const std::string& why) {
     raise_fault(FaultKind::file, path + ": " + why);
@@ -34,7 +34,7 @@ int32_t field_number(const std::string& field, const std::string& path) {
     bool digits = false;
     for (char c : field) {
         if (c == ' ') continue;
-        if (c < '0' || c > '9') bad_file(path, "bad number field '" + field + "'");
+        if (c < '0' || c > '9') bad_file(path, "bad number field '" + Shown_input(field) + "'");
         value = value * 10 + (c - '0');
         digits = true;
         if (value > 100000) bad_file(path, "number field too large");
@@ -46,11 +46,7 @@ int32_t field_number(const std::string& field, const std::string& path) {
 }  // namespace
 
 std::vector<HersheyGlyph> Read_hershey(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) raise_fault(FaultKind::file, "cannot open " + path);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string text = buffer.str();
+    const std::string text = Regular_file_read(path, kHersheyMaxBytes, "Hershey font file");
 
     std::vector<HersheyGlyph> glyphs;
     std::size_t at = 0;

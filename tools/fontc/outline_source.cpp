@@ -11,12 +11,15 @@
 
 #include "core/code_page.hpp"
 #include "core/numeric.hpp"
+#include "core/regular_file.hpp"
+#include "core/shown_input.hpp"
 
 namespace korvex::fontc {
 
 namespace {
 
 constexpr int32_t kGbRowsCells = 94;
+constexpr std::size_t kOutlineFontMaxBytes = std::size_t{256} << 20;  // CJK collections run to tens of MB
 constexpr double kCurveTolerance = 0.2;  // font units a flattened curve may stray from the outline
 // Characters whose ink, taken together, is centred in the em of any CJK face: the em is placed
 // around their middle.
@@ -155,6 +158,7 @@ char32_t Gb_row_cell_unicode(int32_t row, int32_t cell) {
 }
 
 struct OutlineFont::Impl {
+    std::string file_bytes;  // the face reads from these while it lives
     FT_Library library = nullptr;
     FT_Face face = nullptr;
     double scale = 1.0;    // font units of the design grid per font unit of the face
@@ -171,11 +175,14 @@ struct OutlineFont::Impl {
 
 OutlineFont::OutlineFont(const std::string& file, const std::string& family, int32_t design_size)
     : impl_(std::make_unique<Impl>()) {
+    // Read through the one opener of regular files, so a FIFO or a folder is refused, never waited on.
+    impl_->file_bytes = Regular_file_read(file, kOutlineFontMaxBytes, "outline font file");
     if (FT_Init_FreeType(&impl_->library) != 0) raise_fault(FaultKind::device, "FreeType does not start");
     FT_Long faces = 1;
     for (FT_Long i = 0; i < faces; ++i) {
         FT_Face face = nullptr;
-        if (FT_New_Face(impl_->library, file.c_str(), i, &face) != 0) {
+        if (FT_New_Memory_Face(impl_->library, reinterpret_cast<const FT_Byte*>(impl_->file_bytes.data()),
+                               static_cast<FT_Long>(impl_->file_bytes.size()), i, &face) != 0) {
             if (i > 0) break;
             FT_Done_FreeType(impl_->library);
             raise_fault(FaultKind::file, "cannot open the outline font " + file);
@@ -189,7 +196,7 @@ OutlineFont::OutlineFont(const std::string& file, const std::string& family, int
     }
     if (!impl_->face) {
         FT_Done_FreeType(impl_->library);
-        raise_fault(FaultKind::file, "no outline face '" + family + "' in " + file);
+        raise_fault(FaultKind::file, "no outline face '" + Shown_input(family) + "' in " + file);
     }
     const FT_Face face = impl_->face;
     impl_->scale = real_div(design_size, face->units_per_EM);
