@@ -1,0 +1,25 @@
+# Tests of the C and Python interfaces and of the installation: the examples run against the build
+# tree; the Python module's own tests; an installation into a scratch prefix built against from
+# outside (find_package and pkg-config) and used from C, C++, Python and the korvex program; and the
+# Debian package's contents and control data.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(KORVEX_PYTHON_ENV "PYTHONPATH=${CMAKE_BINARY_DIR}/python" "PYTHONDONTWRITEBYTECODE=1")
+
+add_test(NAME c_example COMMAND korvex_c_example)
+set_tests_properties(c_example PROPERTIES PASS_REGULAR_EXPRESSION "line -3333 -3333 3333 -3333")
+
+add_test(NAME python_example COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/examples/python_example.py
+                                     ${CMAKE_BINARY_DIR}/python_example.png)
+set_tests_properties(python_example PROPERTIES ENVIRONMENT "${KORVEX_PYTHON_ENV}"
+                                               PASS_REGULAR_EXPRESSION "line -3333 -3333 3333 -3333")
+
+add_test(NAME python_module COMMAND Python3::Interpreter -m unittest -v test_korvex_module
+         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/python)
+set_tests_properties(python_module PROPERTIES ENVIRONMENT "${KORVEX_PYTHON_ENV};KORVEX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+
+add_test(NAME install_consumers
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/install/install_consumers.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+add_test(NAME debian_package
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/install/debian_package.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+set_tests_properties(install_consumers debian_package PROPERTIES ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1"
+                                                                 TIMEOUT 300 RUN_SERIAL TRUE)
