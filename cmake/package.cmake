@@ -1,8 +1,8 @@
 # The Debian package (CPack, `scripts/package.sh`): one package with the library, the program, the
 # fonts, the development files and the Python module, so `apt install ./korvex_*.deb` gives a
-# station everything at once. dpkg-shlibdeps adds the versioned library dependencies it finds; the
-# runtime ones are also named here so the list does not depend on it, with the outline fonts the
-# example plate uses.
+# station everything at once. dpkg-shlibdeps adds the libraries (FreeType, fontconfig, cairo, libdmtx,
+# libstdc++) with their versions; named here are Python and the outline font the example plate
+# uses. Programs and shared libraries are stripped; the static library keeps its symbols.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -16,9 +16,9 @@ host scripts), the stroke fonts, headers, CMake and pkg-config files and example
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libfreetype6, libfontconfig1, libcairo2, libdmtx0b, python3, fontconfig, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, fontconfig, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei, g++, cmake, pkg-config")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_STRIP_FILES ON)
 include(CPack)
