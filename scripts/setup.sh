@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libcairo2-dev libfreetype-dev libfontconfig-dev libdmtx-dev
   fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
+  dpkg-dev file binutils  # the Debian package: cpack's dependency scan (dpkg-shlibdeps, file), readelf
 )
 
 missing=()
