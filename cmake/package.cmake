@@ -21,4 +21,5 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei, g++, cmake, pkg-config"
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE zstd)  # Debian 12's dpkg reads it; smaller and quicker to make than gzip
 include(CPack)

@@ -97,7 +97,8 @@ class Machine:
             self._h = None
 
     def __del__(self):
-        self.close()
+        if getattr(self, "_h", None) and lib is not None:  # not after a failed create, nor at shutdown
+            self.close()
 
     def __enter__(self):
         return self
