@@ -60,7 +60,7 @@ def _int(value, bits, name):
     return v
 
 
-def _bytes(values, name):
+def _bytes(values):
     data = bytes(values) if not isinstance(values, (bytes, bytearray)) else values
     return (ctypes.c_uint8 * len(data)).from_buffer_copy(data) if data else None, len(data)
 
@@ -141,10 +141,10 @@ class Machine:
         return self._call(lib.korvex_e_isMarking)
 
     def e_PrintEarMark(self, imageData, strNumber1, strNumber2, arr_Size):
-        image, image_n = _bytes(imageData, "imageData")
+        image, image_n = _bytes(imageData)
         n1, n1_n = _strings(strNumber1)
         n2, n2_n = _strings(strNumber2)
-        sizes, sizes_n = _bytes(arr_Size, "arr_Size")
+        sizes, sizes_n = _bytes(arr_Size)
         return self._call(lib.korvex_e_PrintEarMark, image, image_n, n1, n1_n, n2, n2_n, sizes, sizes_n)
 
     def e_Initlize(self):
@@ -157,16 +157,16 @@ class Machine:
         self._call(lib.korvex_e_setPrintInfo, _utf8(strTempletFileName))
 
     def usb_laser_open(self, laserpower, laserfre, on_off):
-        return self._call(lib.korvex_usb_laser_open, laserpower, laserfre, _int(on_off, 16, "on_off"))
+        return self._call(lib.korvex_usb_laser_open, float(laserpower), float(laserfre), _int(on_off, 16, "on_off"))
 
     def Marking_init_pci(self, out_data0, out_data1, card, LaserType, lnghead, rs_n, laser_sw):
-        ports, ports_n = _bytes(rs_n, "rs_n")
+        ports, ports_n = _bytes(rs_n)
         ints = [_int(v, 16, n) for v, n in ((out_data0, "out_data0"), (out_data1, "out_data1"), (card, "card"),
                                            (LaserType, "LaserType"), (lnghead, "lnghead"))]
         return self._call(lib.korvex_Marking_init_pci, *ints, ports, ports_n, _int(laser_sw, 16, "laser_sw"))
 
     def _with_md(self, md, call):
-        values = (ctypes.c_double * len(md))(*md)
+        values = (ctypes.c_double * len(md))(*map(float, md))
         try:
             return call(values, len(md))
         finally:
@@ -189,6 +189,7 @@ class Machine:
 
     def Marking_para(self, ms, mms, tcf, tch, tof, toh, su, laserpower, laserfre, lasermaxpower, dr_time):
         tcf, tch, tof, toh, dr_time = (_int(v, 32, "delay") for v in (tcf, tch, tof, toh, dr_time))
+        ms, mms, su, laserpower, laserfre, lasermaxpower = map(float, (ms, mms, su, laserpower, laserfre, lasermaxpower))
         return self._call(lib.korvex_Marking_para, ms, mms, tcf, tch, tof, toh, su, laserpower, laserfre,
                           lasermaxpower, dr_time)
 
@@ -205,7 +206,7 @@ class Machine:
         return self._call(lib.korvex_port_In_Bit, _int(intBit, 16, "intBit"))
 
     def Marking_DA(self, V, P):
-        return self._call(lib.korvex_Marking_DA, V, _int(P, 16, "P"))
+        return self._call(lib.korvex_Marking_DA, float(V), _int(P, 16, "P"))
 
 
 def version():
