@@ -1,8 +1,7 @@
-// Scan engine benchmarks. (1) The cost of one stepping cycle (Point_step: correction, pacing reads,
-// two D/A loads into the simulated card, no waiting) with the grid and with the coefficient model,
-// beside the bare D/A loads it must make anyway. (2) Pacing fidelity on the monotonic clock: a 200 mm
-// line at 1000 mm/s must take the time the stepping model predicts; the p99 step period jitter is
-// reported as a counter.
+// Scan engine benchmarks: the cost of one stepping cycle (Point_step: correction, pacing reads, two
+// D/A loads into the simulated card, no waiting) with the grid and with the coefficient model,
+// beside the bare D/A loads it must make anyway. Pacing fidelity on the monotonic clock, against
+// the bare spin loop, is bench_pacing.cpp.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -92,52 +91,8 @@ void BM_StepCycle_BareDaLoads(benchmark::State& bench) {
     bench.SetItemsProcessed(bench.iterations());
 }
 
-// Marks a 200 mm line at 1000 mm/s on the monotonic clock and compares the time taken with the
-// stepping model's prediction: cycles x lngMarkStepUs.
-void BM_PacingFidelity(benchmark::State& bench) {
-    Bench b(true);
-    korvex::State& s = b.s();
-    struct Stamps : korvex::CardListener {
-        korvex::MonotonicClock clock;
-        std::vector<uint64_t> t;
-        void on_write(uint8_t page, uint8_t offset, uint8_t value) override {
-            if (offset == 0xCF && value == 0xC8) t.push_back(clock.counter());
-        }
-    } stamps;
-    stamps.t.reserve(20000);
-    b.machine.card().add_listener(&stamps);
-    std::vector<double> ratios, jitters;
-    for (auto _ : bench) {
-        bench.PauseTiming();
-        b.host->marking_start();
-        korvex::Laser_switch(s, korvex::kTrue);
-        stamps.t.clear();
-        const int32_t n = s.para.lngMarkStepN, period = s.para.lngMarkStepUs;
-        const double cycles = (200.0 * s.hw.sngStepsPerMm) / n;
-        const double predicted_us = cycles * period;
-        bench.ResumeTiming();
-        const double t0 = korvex::Timer_now_us(s);
-        korvex::Scan_vector(s, -100.0f, 0.0f, 100.0f, 0.0f);
-        const double took_us = korvex::Timer_now_us(s) - t0;
-        bench.PauseTiming();
-        korvex::Laser_switch(s, korvex::kFalse);
-        ratios.push_back(took_us / predicted_us);
-        std::vector<double> periods;
-        for (std::size_t i = 1; i < stamps.t.size(); ++i) periods.push_back((stamps.t[i] - stamps.t[i - 1]) / 1000.0 - period);
-        std::sort(periods.begin(), periods.end(), [](double a, double c) { return std::abs(a) < std::abs(c); });
-        if (!periods.empty()) jitters.push_back(std::abs(periods[periods.size() * 99 / 100]));
-        bench.ResumeTiming();
-    }
-    b.machine.card().remove_listener(&stamps);
-    std::sort(ratios.begin(), ratios.end());
-    std::sort(jitters.begin(), jitters.end());
-    bench.counters["measured_over_predicted"] = ratios[ratios.size() / 2];
-    bench.counters["p99_jitter_us"] = jitters.empty() ? 0.0 : jitters[jitters.size() / 2];
-}
-
 }  // namespace
 
 BENCHMARK(BM_StepCycle_BareDaLoads);
 BENCHMARK(BM_StepCycle_Coefficients);
 BENCHMARK(BM_StepCycle_Grid);
-BENCHMARK(BM_PacingFidelity)->Iterations(7)->Unit(benchmark::kMillisecond);

@@ -124,11 +124,15 @@ TEST_F(LaserProgramTest, Types2And5AndTheTypesThatTakeNothing) {
     s.hw.sngLaserMaxPower = 0.0f;
     s.para.sngLaserPower = 0.0f;
     EXPECT_NO_THROW(program(4));
-    try {
-        program(3);
-        ADD_FAILURE() << "a zero maximum power must fault";
-    } catch (const Fault& f) {
-        EXPECT_EQ(f.kind(), FaultKind::division);
+    for (int16_t type : {0, 3, 5}) {
+        try {
+            program(type);
+            ADD_FAILURE() << "a zero maximum power must fault";
+        } catch (const Fault& f) {
+            EXPECT_EQ(f.kind(), FaultKind::division);
+        }
+        // The level is computed before the first register write: the controller is left untouched.
+        EXPECT_EQ(since(), (Lines{"card page 7B"})) << type;
     }
 }
 

@@ -152,7 +152,7 @@ TEST_F(DownloadTest, EachTransferFailureHasItsMessageAndSendsNothingMore) {
         std::vector<std::string> options;
         std::string message;
         std::size_t sent;  // frames and pages sent to the controller in all
-        int16_t result;
+        int32_t ctrl_state;  // 1 once the file was stored; an abandoned transfer leaves 0
     };
     const std::vector<Case> cases{
         {{"silent"}, "传输写文件命令出错,请重新传送", 1, 0},
@@ -164,6 +164,7 @@ TEST_F(DownloadTest, EachTransferFailureHasItsMessageAndSendsNothingMore) {
         {{"reply=00", "at=6"}, "系统数据传送命令出错", 6, 1},
         {{"reply=CC", "at=7"}, "系统数据传送出错", 7, 1},
         {{"reply=0000000000", "at=8"}, "串口命令通讯出错，请检查连接。2", 8, 1},
+        {{"status=238"}, "标刻文件出错，无法标刻，请重新传送数据", 8, 1},  // the run reports its job-error status
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options[0]);
@@ -177,11 +178,11 @@ TEST_F(DownloadTest, EachTransferFailureHasItsMessageAndSendsNothingMore) {
         const std::size_t from = machine.trace().size();
         const std::size_t shown = machine.ui().shown().size();
         file_no_begin = 0;
-        EXPECT_EQ(download(0, 1), c.result);
+        EXPECT_EQ(download(0, 1), 0);  // nothing was started, so the download is not done
         EXPECT_EQ(sent(0, from).size(), c.sent);
         ASSERT_EQ(machine.ui().shown().size(), shown + 1);
         EXPECT_EQ(machine.ui().shown().back().text, c.message);
-        EXPECT_EQ(link().lngCtrlState, c.result ? 1 : 0);  // an abandoned transfer leaves it
+        EXPECT_EQ(link().lngCtrlState, c.ctrl_state);
     }
 }
 
@@ -211,11 +212,14 @@ TEST_F(DownloadTest, OutOfRangeNumbersFault) {
     init_link({0x81, 0, 0, 0});
     standard_params();
     file_job(0, 100);
-    try {
-        download(255, 256);  // file 255 has no entry after it in the table
-        FAIL();
-    } catch (const Fault& f) {
-        EXPECT_EQ(f.kind(), FaultKind::index);
+    // File 255 has no entry after it in the file table, 256 and -1 none at all.
+    for (int32_t fileno : {255, 256, -2}) {
+        try {
+            download(fileno, fileno + 1);
+            FAIL() << fileno;
+        } catch (const Fault& f) {
+            EXPECT_EQ(f.kind(), FaultKind::index) << fileno;
+        }
     }
     try {
         download(0, 1, 256);  // MarkM beyond a byte: the file went, the system data cannot

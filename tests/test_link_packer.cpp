@@ -1,6 +1,6 @@
 // The job packer: speed headers, the polyline, dot list and pulse records byte for byte, laser
 // records written only when their values change, the corrections written back, and every value that
-// cannot be encoded raising its fault instead of a wrapped byte.
+// cannot be encoded raising its fault instead of a wrapped byte (and taking its record out again).
 #include "fault_of.hpp"
 #include "link/job_packer.hpp"
 #include "platform/emulated_controller_jobs.hpp"
@@ -166,6 +166,23 @@ TEST_F(PackerTest, TheWalkRoundsCountsAndAlwaysPacksTheFirstRecord) {
     EXPECT_EQ(job(from)[8 + 9 + 8 + 7 + 1], 1);  // point count 2 - 1
     // An array starting with 0 still packs its first record, a polyline that cannot be encoded.
     EXPECT_EQ(fault_of([&] { pack({0, 2, 3}); }), FaultKind::overflow);
+}
+
+TEST_F(PackerTest, ARecordThatFaultsIsTakenOutAgainSoTheJobStaysWhole) {
+    set_params(100, 100, 100, 200, 300, 400, 10.0, 50, 20, 100, 300);
+    // The end point faults (700 mm is beyond 16 bits of 10 um steps) after the record's laser
+    // records went in: all of it goes, so the next record writes them again.
+    EXPECT_EQ(fault_of([&] { pack({2, 0, 0, 700, 0, 0}); }), FaultKind::overflow);
+    EXPECT_EQ(link().lngJobPos, 0);
+    pack({2, 0, 0, 1, 0, 0});
+    EXPECT_EQ(job()[0], 0xB0);
+    // A dot list whose third point faults keeps two points, and its count says two.
+    EXPECT_EQ(fault_of([&] { pack({1, 0, 0, 1, 1, 1, 1, 700, 0, 0}); }), FaultKind::overflow);
+    auto& l = link();
+    EXPECT_EQ(l.lngJobPos, l.lngDotCountPos + 4 + 2 * 4);
+    EXPECT_EQ(job(l.lngDotCountPos).at(0), 2);
+    korvex::Job_close(state(), l.lngJobPos);
+    EXPECT_TRUE(korvex::check_job(l.bytJob.items.data(), static_cast<std::size_t>(l.lngJobPos)).ok);
 }
 
 TEST_F(PackerTest, ValuesThatCannotBeEncodedFault) {

@@ -1,9 +1,11 @@
 // Template files: every .mc1 section lands in its field (pen field order, hardware fields by number,
 // zone column order, fonts, preview scale), damaged files end in the partial state step by step and
-// never fault, zone counts of 0 and above 301, Boolean spellings, and pen selection.
+// never fault, zone counts of 0 and above 301, Boolean spellings, pen selection, waits
+// beyond the longest one, and the gate closed under a level a template changes.
 #include "template_files.hpp"
 
 #include "device/timer.hpp"
+#include "scan/vector_stepping.hpp"
 #include "template/pens.hpp"
 #include "template/template_file.hpp"
 
@@ -299,4 +301,49 @@ TEST_F(TemplateFileTest, LoadsBeforeTheMachineIsUpWithoutFaulting) {
     EXPECT_NO_THROW(Template_load(s, write_template("early", distinct_mc1(), nam_text({{cell_line("TEXT", "A")}}))));
     EXPECT_EQ(s.para.lngCurPen, 1);
     EXPECT_EQ(s.tmpl.namLines.at(0), "1");
+}
+
+TEST_F(TemplateFileTest, WaitsFromAPenBeyondTheLongestWaitFaultInsteadOfSpinning) {
+    bring_up();
+    State& s = state();
+    Mc1Text m = distinct_mc1();
+    m.pens[1][18] = "1E+15";  // pen 1: PenSettle (file position 19) 1e15 ms
+    m.pens[2][19] = "0";      // pen 2: jumps in one move (PenJumpSpeed 0) ...
+    m.pens[2][9] = "1E+30";   // ... settling PenStepTime per step,
+    m.pens[2][10] = "1E+30";  // ... at most PenStepTimeMax
+    const double t0 = Timer_now_us(s);
+    Template_load(s, write_template("p", m, ""));  // pen 1's settle faults inside the load
+    EXPECT_LT(Timer_now_us(s) - t0, kLongestWaitUs);
+    Pen_select(s, 2);
+    auto expect_overflow = [](auto&& call, const char* named) {
+        try {
+            call();
+            FAIL() << "no fault";
+        } catch (const Fault& f) {
+            EXPECT_EQ(f.kind(), FaultKind::overflow);
+            EXPECT_NE(std::string(f.what()).find(named), std::string::npos) << f.what();
+        }
+    };
+    expect_overflow([&] { Scan_vector(s, 0, 0, 10, 0); }, "PenStepTimeMax");
+    expect_overflow([&] { Pen_select(s, 1); }, "PenSettle");
+    expect_overflow([&] { Delay_us(s, 1e18f); }, "wait");
+    expect_overflow([&] { Wait_until_us(s, Timer_now_us(s), 1e30f); }, "wait");
+    EXPECT_LT(Timer_now_us(s) - t0, 2 * kLongestWaitUs);
+}
+
+TEST_F(TemplateFileTest, ATemplateThatTurnsTheGateLevelClosesTheGateUnderTheNewLevel) {
+    bring_up();                     // laser_sw 1: the gate opens at the active level
+    machine.set_gate_wiring(7, 1);  // this machine's laser emits at the other one, as its template says
+    ASSERT_TRUE(machine.gate_emitting());
+    Mc1Text m = distinct_mc1();
+    m.hw3[23] = "#FALSE#";  // field 29, blnGateLevel
+    Template_load(state(), write_template("p", m, ""));
+    EXPECT_EQ(state().hw.blnGateLevel, kFalse);
+    EXPECT_FALSE(machine.gate_emitting());
+    std::vector<double> md{2, 5, 0, 10, 0, 0};
+    host.Marking_data(md);
+    int lines = 0;
+    for (const Mark& mk : machine.marks()) lines += mk.kind == Mark::Kind::line;
+    EXPECT_EQ(lines, 1);  // the jump to the start is no line
+    EXPECT_FALSE(machine.gate_emitting());
 }

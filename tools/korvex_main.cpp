@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
     korvex::tool::add_mark_parameter_options(mark, m.params);
     mark->add_option("--grid", m.grid_folder, "library folder holding the grid file (default: no grid)");
     mark->add_flag("--real-time", m.real_time, "pace with the monotonic clock instead of the virtual one");
+    korvex::tool::add_card_options(mark, m.card);
     korvex::tool::add_output_options(mark, m.outputs);
     mark->add_option("--head-steps-per-mm", m.head_steps_per_mm,
                      "scale of the simulated head, D/A units per mm (default: 1000 / step size)");
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
     const korvex::tool::ToolCommand commands[] = {
         korvex::tool::add_eartag_command(app), korvex::tool::add_text_command(app),
         korvex::tool::add_plot_command(app),   korvex::tool::add_fonts_command(app),
-        korvex::tool::add_fontc_command(app),
+        korvex::tool::add_fontc_command(app),  korvex::tool::add_probe_command(app),
+        korvex::tool::add_latency_command(app),
     };
 
     CLI11_PARSE(app, argc, argv);

@@ -15,6 +15,7 @@
 #include "library_call.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "korvex/platform.hpp"
+#include "platform/ch365_card.hpp"
 #include "platform/emulated_controller.hpp"
 #include "state/state.hpp"
 #include "vector_file.hpp"
@@ -81,6 +82,23 @@ bool names_output(const JobOutputs& o) {
     return !o.marks_path.empty() || !o.png_path.empty() || !o.svg_path.empty() || !o.pdf_path.empty();
 }
 
+// Makes the thread drive the real card on the monotonic clock, keeping the simulated machine's
+// operator side, and opens the card once to say at the start whether it is there.
+bool use_real_card(SimulatedMachine& machine, const std::string& tool, std::ostream& err) {
+    select_card("real");
+    Platform p = machine.platform();
+    p.card = nullptr;
+    p.clock = nullptr;
+    set_platform(p);
+    auto* card = dynamic_cast<Ch365Card*>(current_platform().card);
+    if (card && card->open()) {
+        err << tool << ": real card " << card->found().address << " by " << access_name(card->access()) << "\n";
+        return true;
+    }
+    err << tool << ": real card: " << (card ? card->failure() : "not chosen") << "; nothing was marked\n";
+    return false;
+}
+
 }  // namespace
 
 std::string format_number(double v, int decimals) {
@@ -89,7 +107,10 @@ std::string format_number(double v, int decimals) {
     return buf;
 }
 
-PlatformReset::~PlatformReset() { set_platform(Platform{}); }
+PlatformReset::~PlatformReset() {
+    set_platform(Platform{});
+    select_card("simulated");
+}
 
 std::string png_beside(const std::string& input) {
     const std::size_t slash = input.find_last_of('/');
@@ -237,13 +258,20 @@ int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
     machine.set_library_folder(setup.library_folder.empty() ? kNoGridFolder : setup.library_folder);
     PlatformReset platform_reset;
     set_platform(machine.platform());
+    if (setup.card.real() && !use_real_card(machine, tool, err)) return 1;
 
     MarkReport report;
     {
+        const auto rt = enter_real_time(setup.card, tool, err);
         JobInterrupt interrupt;
         report = job(machine, interrupt);
     }
     if (report.interrupted) err << tool << ": interrupted; the job was stopped and the laser is off\n";
+    if (setup.card.real()) {
+        err << tool << ": marked on the real card; the simulated machine saw nothing, so there are no pictures\n";
+        if (report.interrupted) return 130;
+        return report.failure.empty() && report.completed ? 0 : 1;
+    }
 
     const bool written = write_job_outputs(machine, setup.outputs, out, err);
     (setup.outputs.marks_path == "-" ? err : out) << job_summary(machine, setup.head_steps_per_mm, start_us) << std::endl;
@@ -268,7 +296,7 @@ int run_mark_command(MarkCommand c, std::ostream& out, std::ostream& err) {
     }
     err << "korvex mark: " << c.input << ": " << drawing.records << " records, " << drawing.segments << " segments, "
         << drawing.dots.size() << " dots, " << format_number(drawing.marked_mm, 1) << " mm of lines\n";
-    const MachineJobSetup setup{c.real_time, c.grid_folder, c.head_steps_per_mm, c.outputs};
+    const MachineJobSetup setup{c.real_time, c.grid_folder, c.head_steps_per_mm, c.outputs, c.card};
     return run_machine_job("korvex mark", setup, [&](SimulatedMachine& machine, JobInterrupt& interrupt) {
         return mark_drawing(machine, md, c.params, &interrupt, err, &err);
     }, out, err);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "card_options.hpp"
 #include "job_interrupt.hpp"
 #include "library_call.hpp"
 #include "korvex/fault.hpp"
@@ -92,6 +93,7 @@ struct MarkCommand {
     bool real_time = false;
     double head_steps_per_mm = 0.0;  // 0: 1000 / step_um, the library's own scale when it is right
     JobOutputs outputs;              // no output named: a PNG beside the input
+    CardChoice card;
 };
 
 // Checks a job command's parameters and fills in the defaults of its outputs: head scale 1000 /
@@ -105,10 +107,12 @@ struct MachineJobSetup {
     std::string library_folder;  // holding the grid file; empty: mark without a grid
     double head_steps_per_mm = 0.0;
     JobOutputs outputs;
+    CardChoice card;  // the real card: the job drives it on the monotonic clock, no pictures
 };
 
 // Runs a job on a fresh simulated machine (the thread's platform while it runs) under a SIGINT
-// guard, then writes the outputs and the summary line. 0 when the job completed and everything was
+// guard, then writes the outputs and the summary line. With the real card chosen, the job drives
+// that card instead (the simulated machine keeps only the operator side) and writes no outputs. 0 when the job completed and everything was
 // written, 1 when a call faulted or an output could not be written, 130 when interrupted.
 int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
                     const std::function<MarkReport(SimulatedMachine&, JobInterrupt&)>& job, std::ostream& out,
@@ -134,7 +138,8 @@ int run_script_command(const RunCommand& command, std::ostream& out, std::ostrea
 // v with `decimals` digits after the point, for the tools' reports.
 std::string format_number(double v, int decimals);
 
-// Puts the thread's default backends back when the simulated machine they point into goes away.
+// Puts the thread's default backends (and the simulated card as the chosen one) back when the
+// simulated machine they point into goes away.
 struct PlatformReset {
     ~PlatformReset();
 };

@@ -45,7 +45,7 @@ int run_plot_command(PlotOptions o, std::ostream& out, std::ostream& err) {
         err << "korvex plot: cannot read " << o.input << "\n";
         return 2;
     }
-    const MachineJobSetup setup{o.real_time, o.grid_folder, o.head_steps_per_mm, o.outputs};
+    const MachineJobSetup setup{o.real_time, o.grid_folder, o.head_steps_per_mm, o.outputs, o.card};
     return run_machine_job("korvex plot", setup, [&](SimulatedMachine& machine, JobInterrupt& interrupt) {
         JobCalls calls(machine, &interrupt, err, "korvex plot");
         korvex_dll dll;
@@ -68,6 +68,7 @@ ToolCommand add_plot_command(CLI::App& app) {
     add_mark_parameter_options(c.sub, o->params);
     c.sub->add_option("--grid", o->grid_folder, "library folder holding the grid file (default: no grid)");
     c.sub->add_flag("--real-time", o->real_time, "pace with the monotonic clock instead of the virtual one");
+    add_card_options(c.sub, o->card);
     add_output_options(c.sub, o->outputs);
     c.sub->add_option("--head-steps-per-mm", o->head_steps_per_mm,
                       "scale of the simulated head, D/A units per mm (default: 1000 / step size)");

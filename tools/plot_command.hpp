@@ -19,6 +19,7 @@ struct PlotOptions {
     bool real_time = false;
     double head_steps_per_mm = 0.0;
     JobOutputs outputs;  // no output named: a PNG beside the input
+    CardChoice card;
 };
 
 // 0 when the drawing was marked and the outputs written, 1 when a call faulted (the plot file

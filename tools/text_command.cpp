@@ -93,7 +93,7 @@ int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
     }
     // The library folder holds the fonts (font/) as well as the grid.
     const MachineJobSetup setup{c.real_time, c.folder.empty() ? default_library_folder() : c.folder, head_steps_per_mm,
-                                c.outputs};
+                                c.outputs, c.card};
     return run_machine_job("korvex text", setup, [&](SimulatedMachine& machine, JobInterrupt& interrupt) {
         JobCalls calls(machine, &interrupt, err, "korvex text");
         korvex_dll dll;
@@ -151,6 +151,7 @@ ToolCommand add_text_command(CLI::App& app) {
     cmd->add_option("--folder", c.folder, "library folder with the fonts in font/ (default: KORVEX_HOME, else the "
                                           "program's folder)");
     cmd->add_flag("--real-time", c.real_time, "pace with the monotonic clock instead of the virtual one");
+    add_card_options(cmd, c.card);
     add_output_options(cmd, c.outputs);
     t.run = [command] { return run_text_command(*command, std::cout, std::cerr); };
     return t;

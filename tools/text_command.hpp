@@ -33,6 +33,7 @@ struct TextCommand {
     std::string folder;  // library folder (fonts in FOLDER/font/); empty: KORVEX_HOME or the program's
     bool real_time = false;
     JobOutputs outputs;  // no output named: text.png in the current directory
+    CardChoice card;
 };
 
 // The cell's Mode bits for the command's options.

@@ -18,5 +18,7 @@ ToolCommand add_fontc_command(CLI::App& app);    // korvex fontc: compile stroke
 ToolCommand add_text_command(CLI::App& app);     // korvex text: mark a text on the simulated machine
 ToolCommand add_plot_command(CLI::App& app);     // korvex plot: mark a plot file on the simulated machine
 ToolCommand add_eartag_command(CLI::App& app);   // korvex eartag: mark a batch of ear tags
+ToolCommand add_probe_command(CLI::App& app);    // korvex probe: the real cards found and how they open
+ToolCommand add_latency_command(CLI::App& app);  // korvex latency: can this PC pace the stepping cycle
 
 }  // namespace korvex::tool

@@ -33,4 +33,14 @@ void set_platform(const Platform& platform);
 // The backends in force for the calling thread, defaults filled in.
 Platform current_platform();
 
+// Chooses, by name, the card the calling thread gets when its platform names none: "simulated"
+// (the default, on the virtual clock) or "real" (the first CH365 card found through sysfs, paced
+// by the monotonic clock). Choose before the thread's first Marking_init_pci. False, and nothing
+// changed, for any other name.
+bool select_card(const char* name);
+
+// Why the thread's real card failed to open the last time it was tried; empty when it opened, was
+// never tried, or the thread's card is not a real one.
+std::string card_failure();
+
 }  // namespace korvex

@@ -66,10 +66,11 @@ static PulseReloads Pulse_reloads(float period_us, int16_t width_us) {
 
 static void Write_type(State& s) { Register_write(s, kRegType, s.hw.intLaserType); }
 
-static void Write_level(State& s) {
-    const float level = to_single(static_cast<double>(Power_ratio(s)) * 4096.0);
-    Register_word_write(s, kRegLevelLow, kRegLevelHigh, level);
-}
+// The power level, 4096 at full power. Computed before the first register write, so a maximum power
+// of 0 faults with the controller untouched rather than after its type register.
+static float Power_level(const State& s) { return to_single(static_cast<double>(Power_ratio(s)) * 4096.0); }
+
+static void Write_level(State& s, float level) { Register_word_write(s, kRegLevelLow, kRegLevelHigh, level); }
 
 static void Write_times(State& s, double high, double low) {
     Register_word_write(s, kRegLowTimeLow, kRegLowTimeHigh, low);
@@ -103,9 +104,10 @@ void Laser_program(State& s) {
         case 0:
         case 3: {
             // Pulse generator with a power level.
+            const float level = Power_level(s);
             const PulseReloads r = Pulse_reloads(Period_us(s), s.hw.intPulseWidthUs);
             Write_type(s);
-            Write_level(s);
+            Write_level(s, level);
             Write_times(s, r.high, r.low);
             break;
         }
@@ -128,11 +130,13 @@ void Laser_program(State& s) {
             Type1_power_latch(s);
             break;
         }
-        case 5:
+        case 5: {
             // Power level only.
+            const float level = Power_level(s);
             Write_type(s);
-            Write_level(s);
+            Write_level(s, level);
             break;
+        }
         default:
             break;  // type 4 and unknown types take nothing
     }

@@ -94,6 +94,12 @@ bool Comm_execute(State& s) {
                 }
             } else if (Send_and_read_status(s, kReplyTimeoutUs)) {
                 ok = l.intReply.at(0) == kDone;
+                // A run the controller confirmed with its job-error status marked nothing of the
+                // broken job: said as such, not as a failed exchange.
+                if (ok && c == 2 && l.intReply.at(1) == kJobErrorStatus) {
+                    Link_message(s, kJobErrorText, Buttons::ok, Icon::none);
+                    return false;
+                }
             }
             break;
         case 14:

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "link/reply_bytes.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
@@ -13,10 +14,6 @@ inline constexpr double kReplyTimeoutUs = 1'000'000.0;
 inline constexpr double kFlashCheckTimeoutUs = 20'000'000.0;
 inline constexpr float kReplyPollUs = 10'000.0f;
 
-// Reply bytes.
-inline constexpr uint8_t kPageAccepted = 0xCC;
-inline constexpr uint8_t kDone = 0xAA;
-inline constexpr uint8_t kConnected = 0x55;
 
 // Puts the five bytes into the command frame.
 void Command_set(State& s, uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4);
@@ -29,7 +26,8 @@ void Command_send(State& s);
 bool Comm_command(State& s, int32_t n, double timeout_us);
 
 // Sends the command in bytCmd to the selected control and judges the reply by its code; shows the
-// link's messages. True when the controller confirmed the command.
+// link's messages. True when the controller confirmed the command; a run it confirmed with its
+// job-error status is shown as such and gives False.
 bool Comm_execute(State& s);
 
 // Awaits from each control of the mask, in port order, an n-byte reply whose first byte is

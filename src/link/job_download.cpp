@@ -6,7 +6,8 @@
 // for any head (length 0) sends nothing, since the controllers would be left waiting for a data page
 // that never comes; and a job set whose last file did not reach every controller is not started:
 // the system data page and the run frame are only sent after a complete transfer, and Marking_end
-// returns 0 then.
+// returns 0 then. It returns 0 as well when the system data step failed or a controller did not
+// start the set (no confirmation, or its job-error status).
 #include "link/job_download.hpp"
 
 #include <algorithm>
@@ -161,12 +162,12 @@ bool File_send(State& s, const std::string& name, int32_t n, Table<int32_t, 4>& 
     }
 
     int32_t pages = 0;
-    const uint8_t file = to_byte(int64_t{n});
     For_each_port(s, mask, [&](int i) {
         const int32_t p = Data_pages(lengths.at(i));
         pages = std::max(pages, p);
+        // The file table comes first: a file number it has no entry for is an index fault.
         l.lngFileBlock.at(int64_t{n} + 1) = to_i32(int64_t{l.lngFileBlock.at(n)} + p + 2);
-        Command_set(s, 0x07, file, static_cast<uint8_t>(p & 0xFF), static_cast<uint8_t>(p >> 8 & 0xFF),
+        Command_set(s, 0x07, to_byte(int64_t{n}), static_cast<uint8_t>(p & 0xFF), static_cast<uint8_t>(p >> 8 & 0xFF),
                     to_byte(int64_t{p >> 16}));
         Selected_port(s).discard_received();
         Command_send(s);
@@ -214,8 +215,7 @@ int16_t Marking_end(State& s, int32_t& File_no_begin, int32_t fileno, int32_t fi
     l.lngJobPos = 0;
     if (int64_t{fileAll} != int64_t{fileno} + 1) return 0;
     if (!sent) return 0;  // a set whose last file did not arrive whole is not started
-    Sysdata_send(s, l.lngPortMask, f, MarkM, to_i32(int64_t{fileAll} + File_no_begin), m_sel);
-    return 1;
+    return Sysdata_send(s, l.lngPortMask, f, MarkM, to_i32(int64_t{fileAll} + File_no_begin), m_sel) ? 1 : 0;
 }
 
 }  // namespace korvex

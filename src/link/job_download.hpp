@@ -19,8 +19,8 @@ inline constexpr const char* kHeadParaFailedText = "传输系统参数出错,请
 inline constexpr const char* kFileDataFailedText = "传输文件数据出错,请重新传送";
 
 // The member's operation; File_no_begin is the calling object's property (read, and set to 1 after a
-// point table). Returns 1 only when the last file of a set was downloaded and the system data step
-// ran; 0 otherwise.
+// point table). Returns 1 only when the last file of a set was downloaded, the system data step
+// went through and every controller started the set; 0 otherwise.
 int16_t Marking_end(State& s, int32_t& File_no_begin, int32_t fileno, int32_t fileAll, int32_t MarkM, int32_t m_sel,
                     int32_t m_head, std::vector<double>& md);
 

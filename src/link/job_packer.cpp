@@ -160,6 +160,39 @@ void Job_packer_reset(State& s) {
     s.link.lngLastDrTime = -1;
 }
 
+namespace {
+
+// What packing one record changes besides the bytes past the job's end: the end itself, the open
+// dot list (its count is rewritten in place) and the laser values the job already carries.
+struct PackerMark {
+    int32_t job_pos, dot_count, dot_count_pos;
+    float last_power, last_freq;
+    int32_t last_dr_time;
+};
+
+PackerMark Packer_mark(const LinkGroup& l) {
+    return {l.lngJobPos, l.lngDotCount, l.lngDotCountPos, l.sngLastPower, l.sngLastFreq, l.lngLastDrTime};
+}
+
+// Puts the job back as it was after its last whole record, so a record that faulted half way is
+// never downloaded: the controller would refuse the job (or read the half record's bytes as
+// something else), and the laser values it had written would be taken as already in the job.
+void Packer_roll_back(LinkGroup& l, const PackerMark& m) {
+    l.lngJobPos = m.job_pos;
+    l.lngDotCount = m.dot_count;
+    l.lngDotCountPos = m.dot_count_pos;
+    l.sngLastPower = m.last_power;
+    l.sngLastFreq = m.last_freq;
+    l.lngLastDrTime = m.last_dr_time;
+    if (m.dot_count_pos > 0 && int64_t{m.dot_count_pos} + 4 <= m.job_pos) {
+        uint8_t b[4];
+        Split_long_bytes(m.dot_count, b[0], b[1], b[2], b[3]);
+        for (int k = 0; k < 4; ++k) l.bytJob.at(int64_t{m.dot_count_pos} + k) = b[k];
+    }
+}
+
+}  // namespace
+
 int16_t Marking_data_standalone(State& s, std::vector<double>& md) {
     LinkGroup& l = s.link;
     l.lngDotCount = 0;
@@ -167,7 +200,13 @@ int16_t Marking_data_standalone(State& s, std::vector<double>& md) {
     int64_t i = 0;
     while (true) {
         const int64_t n = to_i32(Md(md, i));
-        Job_pack_record(s, l.lngJobPos, md, to_i32(i));
+        const PackerMark mark = Packer_mark(l);
+        try {
+            Job_pack_record(s, l.lngJobPos, md, to_i32(i));
+        } catch (const Fault&) {
+            Packer_roll_back(l, mark);
+            throw;
+        }
         i += n == -1 ? 9 : 2 * n + 1;
         if (Md(md, i) == 0.0) break;
     }

@@ -32,6 +32,7 @@ void Job_packer_reset(State& s);
 
 // Marking_data in stand-alone mode: packs every record of md (the first always, then until a record
 // starts with exactly 0). Returns 1. The packer may write clamped values back into md and offPara.
+// A record that faults is taken out again: the job ends with the last whole record.
 int16_t Marking_data_standalone(State& s, std::vector<double>& md);
 
 // Appends the record whose first value is md(i).

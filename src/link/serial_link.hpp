@@ -21,6 +21,8 @@ inline constexpr const char* kPortWord = "端口";
 inline constexpr const char* kBadFlashText = "flash 存在坏块";
 inline constexpr const char* kNoMarkingDataText = "无标刻数据，无法标刻，请先传送数据";
 inline constexpr const char* kUnknownCommandText = "发送一个未知命令！";
+// A controller took the run frame but reported that a job of its set would not run.
+inline constexpr const char* kJobErrorText = "标刻文件出错，无法标刻，请重新传送数据";
 inline constexpr int32_t kReconnectEntry = 8007;   // "can't connect laser head." and the Yes/No question
 inline constexpr int32_t kCommandFailedEntry = 8008;  // "error send command", followed by the code
 

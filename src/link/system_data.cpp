@@ -28,26 +28,29 @@ void Sysdata_page_build(State& s, int32_t last_file, int32_t MarkM, int32_t coun
     }
 }
 
-void Sysdata_send(State& s, int32_t mask, int32_t last_file, int32_t MarkM, int32_t count, int32_t m_sel) {
+bool Sysdata_send(State& s, int32_t mask, int32_t last_file, int32_t MarkM, int32_t count, int32_t m_sel) {
     Sysdata_page_build(s, last_file, MarkM, count, m_sel);
     Command_set(s, 28, 0, 0, 0, 0);
     For_each_port(s, mask, [&](int) {
         Command_send(s);
         return true;
     });
-    if (!Await_each(s, mask, 1, kPageAccepted, kSysCommandFailedText)) return;
+    if (!Await_each(s, mask, 1, kPageAccepted, kSysCommandFailedText)) return false;
     For_each_port(s, mask, [&](int) {
         Selected_port(s).write(s.link.bytSysPage.items.data(), kPageBytes);
         return true;
     });
-    if (!Await_each(s, mask, 5, kDone, kSysPageFailedText)) return;
+    if (!Await_each(s, mask, 5, kDone, kSysPageFailedText)) return false;
     s.link.bytCmd.at(0) = 2;
     s.link.bytCmd.at(1) = 100;
     s.link.bytCmd.at(2) = 0;
+    // Every controller is asked, also after one that did not start.
+    bool started = true;
     For_each_port(s, mask, [&](int) {
-        Comm_execute(s);
+        started = Comm_execute(s) && started;
         return true;
     });
+    return started;
 }
 
 }  // namespace korvex

@@ -17,7 +17,8 @@ inline constexpr const char* kSysPageFailedText = "系统数据传送出错";
 void Sysdata_page_build(State& s, int32_t last_file, int32_t MarkM, int32_t count, int32_t m_sel);
 
 // Sends the system data command and page to every controller of the mask, then the run command to
-// each. Shows its own messages; changes no state of its own.
-void Sysdata_send(State& s, int32_t mask, int32_t last_file, int32_t MarkM, int32_t count, int32_t m_sel);
+// each. Shows its own messages; changes no state of its own. True only when every controller took
+// the page and confirmed the run without a job error: a step that failed is never reported as done.
+bool Sysdata_send(State& s, int32_t mask, int32_t last_file, int32_t MarkM, int32_t count, int32_t m_sel);
 
 }  // namespace korvex

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "link/reply_bytes.hpp"
 #include "platform/emulated_controller_flash.hpp"
 #include "platform/emulated_controller_jobs.hpp"
 #include "platform/marks.hpp"
@@ -39,9 +40,6 @@ struct ControllerOptions {
 
 // Parses option words ("silent", "late=2000", ...). False with a message for a word it does not know.
 bool parse_controller_options(const std::vector<std::string>& words, ControllerOptions& out, std::string& error);
-
-// The status byte a controller reports after a stored job would not run.
-inline constexpr uint8_t kJobErrorStatus = 0xEE;
 
 class EmulatedController {
 public:

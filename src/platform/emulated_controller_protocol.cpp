@@ -5,8 +5,9 @@
 // Which files a run frame runs: the set the last system data page describes. Byte 4 is the number
 // of files C; entries 0 .. min(C, 85) - 1 of its table (3 bytes each from byte 256) give each file's
 // first flash page. The files are run in table order, each one only if it was stored completely and
-// its bytes form one whole job (a point table or a half-written file is skipped and counted as a
-// job error, reported as status 0xEE until the next run).
+// its bytes form one whole job. File 0 when it is a point table (not a job, whole 5-byte entries) is
+// skipped quietly; any other file that is not a whole job (half written, or not a job at all) is
+// skipped and counted as a job error, reported as status 0xEE until the next run.
 #include "platform/emulated_controller.hpp"
 
 #include <charconv>
@@ -15,6 +16,8 @@
 namespace korvex {
 
 namespace {
+
+constexpr std::size_t kPointEntryBytes = 5;  // a point table entry: value, X, Y (16 bits each)
 
 bool parse_number(const std::string& text, double& out) {
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
@@ -243,6 +246,9 @@ void EmulatedController::run_stored_jobs(double t_us) {
         const int32_t start = sys[at] | sys[at + 1] << 8 | sys[at + 2] << 16;
         const std::vector<uint8_t> job = flash_.file_data(start);
         if (job.empty() || !check_job(job.data(), job.size()).ok) {
+            // File 0 made of whole 5-byte entries is the point table a host downloads ahead of its
+            // jobs (which then start at file 1): a table to look points up in, nothing to run.
+            if (j == 0 && !job.empty() && job.size() % kPointEntryBytes == 0) continue;
             ++job_errors_;
             job_errors_since_run_ = true;
             continue;

@@ -20,18 +20,20 @@ static float Length_steps(int64_t dx, int64_t dy) {
 // proportion to the distance (sngStepTime per step, at most sngStepTimeMax).
 static void Jump_in_one_move(State& s, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
     Point_out(s, X2, Y2);
-    float span_us = s.para.sngStepTime * Length_steps(static_cast<int64_t>(s.scan.lngPosX) - X1,
-                                                      static_cast<int64_t>(s.scan.lngPosY) - Y1);
+    double span_us = static_cast<double>(s.para.sngStepTime) *
+                     Length_steps(static_cast<int64_t>(s.scan.lngPosX) - X1, static_cast<int64_t>(s.scan.lngPosY) - Y1);
     if (span_us > s.para.sngStepTimeMax) span_us = s.para.sngStepTimeMax;
-    if (!(span_us > 0.0f)) return;
+    if (!(span_us > 0.0)) return;
+    // Both ways of waiting below take the span as it is, so it is checked here first.
+    const float wait_us = Wait_span_checked(span_us, "jump settle (PenStepTime x length, at most PenStepTimeMax)");
     const double t0 = Timer_now_us(s);
     const bool drift = s.hw.lngDaMode == kDaModeDrift;
     // In D/A mode 2 the channels are refreshed while the scanner settles; otherwise a plain wait.
     if (!drift) {
-        Delay_us(s, span_us);
+        Delay_us(s, wait_us);
         return;
     }
-    while (static_cast<float>(Timer_now_us(s) - t0) < span_us) DA_step(s, 0, kDirectionRefresh, 0);
+    while (static_cast<float>(Timer_now_us(s) - t0) < wait_us) DA_step(s, 0, kDirectionRefresh, 0);
 }
 
 void Scan_vector(State& s, float x1, float y1, float x2, float y2) {

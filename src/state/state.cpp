@@ -1,6 +1,8 @@
 // Per-thread storage of the machine state and of the thread's platform backends.
 #include "state/state.hpp"
 
+#include <string_view>
+
 #include "platform/default_platform.hpp"
 
 namespace korvex {
@@ -13,8 +15,8 @@ thread_local Platform t_configured;  // what the host set; empty entries mean "d
 static Platform filled(const Platform& p) {
     Platform out = p;
     DefaultBackends& d = default_backends();
-    if (!out.card) out.card = &d.card();
-    if (!out.clock) out.clock = &d.clock();
+    if (!out.card) out.card = &d.chosen_card();
+    if (!out.clock) out.clock = &d.clock_for(out.card);
     if (!out.ui) out.ui = &d.ui();
     if (!out.text_path) out.text_path = &d.text_path();
     for (int i = 0; i < 4; ++i)
@@ -29,6 +31,19 @@ void set_platform(const Platform& platform) {
 }
 
 Platform current_platform() { return filled(t_configured); }
+
+bool select_card(const char* name) {
+    const std::string_view n = name ? name : "";
+    if (n != "simulated" && n != "real") return false;
+    default_backends().use_real_card(n == "real");
+    if (t_state) t_state->platform = filled(t_configured);
+    return true;
+}
+
+std::string card_failure() {
+    Ch365Card* real = dynamic_cast<Ch365Card*>(current_platform().card);
+    return real ? real->failure() : std::string();
+}
 
 State& thread_state() {
     if (!t_state) {

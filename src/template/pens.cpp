@@ -111,8 +111,8 @@ void Pen_select(State& s, int32_t pen) {
     s.tmpl.curPen = p;
     m.lngCurPen = pen;
     Speed_apply(s);
-    // A settle time beyond a Single's range is an overflow, never an endless wait.
-    Delay_us(s, to_single(static_cast<double>(m.sngPenSettle) * 1000.0));
+    // A settle time beyond the longest wait is an overflow fault, never an endless wait.
+    Delay_us(s, Wait_span_checked(static_cast<double>(m.sngPenSettle) * 1000.0, "PenSettle"));
 }
 
 }  // namespace korvex

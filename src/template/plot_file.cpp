@@ -149,7 +149,7 @@ void Plot_mark_bytes(State& s, float X, float Y, std::span<const uint8_t> bytes,
         const double turn = real_div(static_cast<double>(X) * s.hw.dblAxisStepsPerRev,
                                      static_cast<double>(s.tmpl.curCell.RotaryDiameter) * kPi);
         Axis_step(s, to_i32(turn - s.sig.lngAxisPos), kTrue);
-        Delay_us(s, to_single(static_cast<double>(s.para.lngAxisSettle) * 1000.0));
+        Delay_us(s, Wait_span_checked(static_cast<double>(s.para.lngAxisSettle) * 1000.0, "PenAxisSettle"));
         Xo = 0.0f;
     }
     Move_to(s, {Xo, Y});

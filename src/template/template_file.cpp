@@ -10,6 +10,7 @@
 #include "core/value_reader.hpp"
 #include "interface/fault_boundary.hpp"
 #include "core/code_page.hpp"
+#include "device/laser_signals.hpp"
 #include "template/cell_list.hpp"
 #include "template/pens.hpp"
 
@@ -58,9 +59,15 @@ void Machine_part_read(State& s, ValueReader& in) {
         }
     });
     Step_run(s, [&] { Raise_to_one(s.hw); });
+    const int16_t gate_bit = s.hw.intGateBit;
+    const vbool gate_level = s.hw.blnGateLevel;
     Step_run(s, [&] {
         for (int16_t number : kHardwareSection3) Hardware_value_read(s.hw, number, in);
     });
+    // The output byte still holds the gate closed under the old bit and level; under a new level
+    // (or on a new bit) that same byte may read as open, and the next jump would be marked. So the
+    // gate is closed at once under the new ones.
+    if (s.hw.intGateBit != gate_bit || s.hw.blnGateLevel != gate_level) Step_run(s, [&] { Gate_write(s, false); });
     Step_run(s, [&] { Raise_to_one(s.hw); });
     Step_run(s, [&] {
         s.hw.lngZoneCount = in.read_i32();
