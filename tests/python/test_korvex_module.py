@@ -27,8 +27,8 @@ class ModuleTest(unittest.TestCase):
         self.assertFalse(korvex.laser_emitting())
         self.assertEqual(korvex.marks()[-1].kind, "line")
         with self.assertRaises(korvex.Fault) as caught:
-            korvex.set_platform("real")
-        self.assertEqual(caught.exception.kind, "unavailable")
+            korvex.set_platform("punch card")
+        self.assertEqual(caught.exception.kind, "argument")
 
     def test_arguments_are_checked_before_they_reach_c(self):
         with self.assertRaises(ValueError):
