@@ -11,6 +11,7 @@ PACKAGES=(
   libcli11-dev libcairo2-dev libfreetype-dev libfontconfig-dev libdmtx-dev
   fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
   clang-14 libclang-rt-14-dev
+  dpkg-dev file binutils  # the Debian package: cpack's dependency scan (dpkg-shlibdeps, file), readelf
 )
 
 missing=()

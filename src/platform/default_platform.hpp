@@ -49,7 +49,8 @@ DefaultBackends& default_backends();
 // Puts the calling thread's default backends back to their power-up state.
 void reset_default_backends();
 
-// KORVEX_HOME when set, else the folder of the loaded library file.
+// KORVEX_HOME when set; else the folder of the loaded library file if font/ is there, else the
+// installed data folder (share/korvex) if it has font/, else the library file's folder.
 std::string default_library_folder();
 
 }  // namespace korvex

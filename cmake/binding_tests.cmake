@@ -1,0 +1,32 @@
+# Tests of the C and Python interfaces and of the installation: the examples run against the build
+# tree; the Python module's own tests; the Debian package's control data and contents, and its
+# unpacked copy built against from outside (find_package and pkg-config) and used from C, C++,
+# Python and the korvex program.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(KORVEX_PYTHON_ENV "PYTHONPATH=${CMAKE_BINARY_DIR}/python" "PYTHONDONTWRITEBYTECODE=1")
+
+add_test(NAME c_example COMMAND korvex_c_example)
+# The output must show the square, and (since a pass expression hides the exit status) no failure.
+set(KORVEX_EXAMPLE_FAILS "Sanitizer|runtime error| failed|Traceback")
+set_tests_properties(c_example PROPERTIES PASS_REGULAR_EXPRESSION "line -3333 -3333 3333 -3333"
+                                          FAIL_REGULAR_EXPRESSION "${KORVEX_EXAMPLE_FAILS}")
+
+# The Python tests and the package's outside programs load the libraries into programs built without
+# the sanitizers, which the sanitizer runtime refuses; the C interface itself runs sanitized in
+# korvex_tests (CInterface*) and c_example.
+if(KORVEX_SANITIZE)
+  return()
+endif()
+
+add_test(NAME python_example COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/examples/python_example.py
+                                     ${CMAKE_BINARY_DIR}/python_example.png)
+set_tests_properties(python_example PROPERTIES ENVIRONMENT "${KORVEX_PYTHON_ENV}"
+                                               PASS_REGULAR_EXPRESSION "line -3333 -3333 3333 -3333"
+                                               FAIL_REGULAR_EXPRESSION "${KORVEX_EXAMPLE_FAILS}")
+
+add_test(NAME python_module COMMAND Python3::Interpreter -m unittest -v test_korvex_module
+         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/python)
+set_tests_properties(python_module PROPERTIES ENVIRONMENT "${KORVEX_PYTHON_ENV};KORVEX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+
+add_test(NAME debian_package COMMAND ${CMAKE_SOURCE_DIR}/tests/install/debian_package.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(debian_package PROPERTIES TIMEOUT 300)

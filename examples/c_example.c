@@ -1,0 +1,45 @@
+/* A minimal C host: bring the simulated machine up in direct mode, mark a 20 mm square and print
+ * the marks the laser made. Built with the project (target korvex_c_example) and run by the tests;
+ * against an installed copy: cc c_example.c $(pkg-config --cflags --libs korvex). */
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <korvex/korvex.h>
+
+static int check(korvex_object* laser, int32_t result, const char* what) {
+    if (!KORVEX_IS_ERROR(result)) return 0;
+    fprintf(stderr, "%s failed: %s fault: %s\n", what, korvex_fault_kind_name(KORVEX_ERROR_KIND(result)),
+            laser ? korvex_fault_message(laser) : korvex_last_fault_message());
+    return 1;
+}
+
+int main(void) {
+    korvex_object* laser = NULL;
+    const uint8_t ports[4] = {0, 0, 0, 0};
+    double square[] = {5, -10, -10, 10, -10, 10, 10, -10, 10, -10, -10, 0}; /* polyline of 5 points, end */
+    korvex_mark* marks = NULL;
+    size_t count = 0, i;
+    int failed;
+
+    if (check(NULL, korvex_set_platform("simulated", NULL, NULL), "korvex_set_platform") ||
+        check(NULL, korvex_create(&laser), "korvex_create"))
+        return 1;
+    failed = check(laser, korvex_Marking_init_pci(laser, 128, 0, 0, 1, 0, ports, 4, 1), "Marking_init_pci") ||
+             check(laser, korvex_Marking_para(laser, 1000, 3000, 100, 200, 300, 400, 3.0, 50, 20, 100, 500),
+                   "Marking_para") ||
+             check(laser, korvex_marking_start(laser), "marking_start") ||
+             check(laser, korvex_Marking_data(laser, square, sizeof square / sizeof square[0]), "Marking_data") ||
+             check(NULL, korvex_sim_marks(NULL, 0, &count), "korvex_sim_marks");
+    if (!failed && count > 0) {
+        marks = malloc(count * sizeof *marks);
+        failed = !marks || check(NULL, korvex_sim_marks(marks, count, &count), "korvex_sim_marks");
+    }
+    for (i = 0; !failed && i < count; ++i) {
+        static const char* kinds[] = {"line", "jump", "dot", "axis"};
+        const korvex_mark* m = &marks[i];
+        printf("%s %d %d %d %d\n", kinds[m->kind & 3], (int)m->x0, (int)m->y0, (int)m->x1, (int)m->y1);
+    }
+    free(marks);
+    korvex_destroy(laser);
+    return failed;
+}

@@ -1,0 +1,146 @@
+/* korvex.h: the C interface of the korvex library, for hosts written in C or any language with a C
+ * foreign-function interface (the Python module is built on it). One opaque handle stands for one
+ * korvex_dll object; every member of that object is a function here with the same arguments.
+ * Nothing is ever thrown across this boundary: a fault inside a member comes back as an error code,
+ * and its kind and message stay readable from the handle until its next call. Link with -lkorvex. */
+#ifndef KORVEX_KORVEX_H
+#define KORVEX_KORVEX_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* One korvex_dll object. All objects of a thread share that thread's machine state; use a handle
+ * only on the thread that created it. */
+typedef struct korvex_object korvex_object;
+
+/* What went wrong. 1-9 are the library's own faults (korvex::FaultKind); the rest belong to the C
+ * boundary. */
+typedef enum korvex_fault_kind {
+    KORVEX_FAULT_NONE = 0,
+    KORVEX_FAULT_INDEX = 1,        /* an index outside its table */
+    KORVEX_FAULT_OVERFLOW = 2,     /* a value that does not fit its target type */
+    KORVEX_FAULT_DIVISION = 3,     /* division by zero (also: the clock read before initialization) */
+    KORVEX_FAULT_FLOAT = 4,        /* NaN or infinity that would reach an integer or a device */
+    KORVEX_FAULT_EOF = 5,          /* input ended before a value was read */
+    KORVEX_FAULT_TYPE = 6,         /* a value of the wrong type in a file */
+    KORVEX_FAULT_FILE = 7,         /* a file could not be opened or read */
+    KORVEX_FAULT_DEVICE = 8,       /* a driver or serial control refused an operation */
+    KORVEX_FAULT_UNAVAILABLE = 9,  /* not available in this build */
+    KORVEX_FAULT_ARGUMENT = 10,    /* a null handle or pointer, an unknown platform name, no simulation */
+    KORVEX_FAULT_MEMORY = 11,      /* out of memory */
+    KORVEX_FAULT_INTERNAL = 12     /* any other failure inside the library (a bug: please report) */
+} korvex_fault_kind;
+
+/* Results. Every function returns an int32_t: a member's own status code (always within the 16-bit
+ * range, Booleans -1/0) or 0 for functions without one; or, when the call failed, an error code at
+ * or below KORVEX_ERROR_BASE that encodes the fault's kind. */
+#define KORVEX_ERROR_BASE (-65536)
+#define KORVEX_IS_ERROR(result) ((result) <= KORVEX_ERROR_BASE)
+#define KORVEX_ERROR_KIND(result) ((korvex_fault_kind)(KORVEX_ERROR_BASE - (result)))
+
+/* The short name of a kind: "index", "overflow", "division", "float", "eof", "type", "file",
+ * "device", "unavailable", "argument", "memory", "internal"; "none" for 0. */
+const char* korvex_fault_kind_name(korvex_fault_kind kind);
+
+/* The fault of the handle's last call (KORVEX_FAULT_NONE and "" after a call that succeeded). The
+ * message stays valid until the handle's next call. */
+korvex_fault_kind korvex_fault_kind_of(const korvex_object* object);
+const char* korvex_fault_message(const korvex_object* object);
+/* The same for the calling thread's last call of any function here (also those without a handle). */
+korvex_fault_kind korvex_last_fault_kind(void);
+const char* korvex_last_fault_message(void);
+
+/* The library's version, "MAJOR.MINOR". */
+const char* korvex_version(void);
+
+/* ---- Platform: set before the thread's first object, or between jobs ----
+ * card: "simulated" (or NULL) for the simulated machine, whose marks the korvex_sim_* functions
+ * read; "real" for the PCI card. clock: "virtual" (the simulated card's default: waits cost no wall
+ * time) or "monotonic" (real microseconds; the real card's default); NULL for the default.
+ * library_folder: the folder with grid files and font/; NULL or "" for the default (KORVEX_HOME,
+ * else font/ beside the library, else the installed data folder). */
+int32_t korvex_set_platform(const char* card, const char* clock, const char* library_folder);
+/* The library folder in force for the calling thread, as UTF-8. Writes at most size bytes including
+ * the terminating NUL into buffer (may be NULL when size is 0); *length gets the full length. */
+int32_t korvex_library_folder(char* buffer, size_t size, size_t* length);
+
+/* ---- Objects ---- */
+int32_t korvex_create(korvex_object** object);
+/* Destroying touches nothing on the machine (no output is reset). NULL is ignored. */
+void korvex_destroy(korvex_object* object);
+
+/* ---- The 22 members, in interface slot order ----
+ * Arrays are a pointer and an element count; strings are NUL-terminated UTF-8. */
+int32_t korvex_get_Name(const korvex_object* object, char* buffer, size_t size, size_t* length); /* 1 */
+int32_t korvex_set_Name(korvex_object* object, const char* value);                              /* 2 */
+int32_t korvex_get_File_no_begin(const korvex_object* object, int32_t* value);                  /* 3 */
+int32_t korvex_set_File_no_begin(korvex_object* object, int32_t value);                         /* 4 */
+int32_t korvex_get_DebugID(const korvex_object* object, int32_t* value);                        /* 5 */
+int32_t korvex_e_isMarking(const korvex_object* object);                                        /* 6 */
+int32_t korvex_e_PrintEarMark(korvex_object* object, const uint8_t* imageData, size_t imageData_count,
+                              const char* const* strNumber1, size_t strNumber1_count,
+                              const char* const* strNumber2, size_t strNumber2_count,
+                              const uint8_t* arr_Size, size_t arr_Size_count);                    /* 7 */
+int32_t korvex_e_Initlize(korvex_object* object);                                               /* 8 */
+int32_t korvex_e_Relese(korvex_object* object);                                                 /* 9 */
+int32_t korvex_e_setPrintInfo(korvex_object* object, const char* strTempletFileName);           /* 10: 0 */
+int32_t korvex_usb_laser_open(korvex_object* object, float laserpower, float laserfre, int16_t on_off); /* 11 */
+int32_t korvex_Marking_init_pci(korvex_object* object, int16_t out_data0, int16_t out_data1, int16_t card,
+                                int16_t LaserType, int16_t lnghead, const uint8_t* rs_n, size_t rs_n_count,
+                                int16_t laser_sw);                                                /* 12 */
+/* md is read and may be written back (the stand-alone packer stores clamped values in it). */
+int32_t korvex_Marking_data(korvex_object* object, double* md, size_t md_count);                 /* 13 */
+int32_t korvex_Marking_end(korvex_object* object, int32_t fileno, int32_t fileAll, int32_t MarkM, int32_t m_sel,
+                           int32_t m_head, double* md, size_t md_count);                          /* 14 */
+int32_t korvex_Marking_run(korvex_object* object);                                              /* 15 */
+int32_t korvex_Marking_stop(korvex_object* object);                                             /* 16 */
+int32_t korvex_Marking_para(korvex_object* object, float ms, float mms, int32_t tcf, int32_t tch, int32_t tof,
+                            int32_t toh, double su, float laserpower, float laserfre, float lasermaxpower,
+                            int32_t dr_time);                                                     /* 17 */
+int32_t korvex_Send_cal_data(korvex_object* object, int32_t lnghead);                           /* 18 */
+int32_t korvex_marking_start(korvex_object* object);                                            /* 19 */
+int32_t korvex_port_Out_bit(korvex_object* object, int16_t intBit, int16_t intV);               /* 20 */
+int32_t korvex_port_In_Bit(korvex_object* object, int16_t intBit);                              /* 21 */
+int32_t korvex_Marking_DA(korvex_object* object, double V, int16_t P);                          /* 22 */
+
+/* ---- The simulated machine of the calling thread ----
+ * Present after korvex_set_platform("simulated", ...), and installed by korvex_create on a thread
+ * whose platform was never chosen. Without one these return KORVEX_FAULT_ARGUMENT errors. */
+typedef enum korvex_mark_kind {
+    KORVEX_MARK_LINE = 0,  /* the spot moved while the laser emitted */
+    KORVEX_MARK_JUMP = 1,  /* the spot moved with the laser off */
+    KORVEX_MARK_DOT = 2,   /* the laser emitted without the spot moving */
+    KORVEX_MARK_AXIS = 3   /* the rotary axis stepped */
+} korvex_mark_kind;
+
+/* One mark, in signed D/A units of the scanner's two channels (channel 0 is x). */
+typedef struct korvex_mark {
+    int32_t kind;              /* korvex_mark_kind */
+    int32_t x0, y0, x1, y1;    /* line/jump: from (x0, y0) to (x1, y1); dot: at (x0, y0) */
+    int32_t steps;             /* axis: signed step count */
+    double t0_us, t1_us;       /* machine time of its start and end in microseconds */
+} korvex_mark;
+
+/* Copies at most capacity marks into marks (may be NULL when capacity is 0); *count gets how many
+ * there are in all. */
+int32_t korvex_sim_marks(korvex_mark* marks, size_t capacity, size_t* count);
+/* Writes the marks as text, one per line ("line X0 Y0 X1 Y1", "jump ...", "dot X Y US", "axis N"). */
+int32_t korvex_sim_write_marks(const char* path);
+/* Forgets the marks so far (a new job); the machine's spot, gate and axis stay where they are. */
+int32_t korvex_sim_clear_marks(void);
+/* Drives input bit 0-15 of the card to level 0 or 1 (all inputs start at 1). */
+int32_t korvex_sim_set_input(int32_t bit, int32_t level);
+/* *emitting gets 1 while the laser gate is open and the laser emits, else 0. */
+int32_t korvex_sim_laser_emitting(int32_t* emitting);
+/* *time_us gets the machine time in microseconds. */
+int32_t korvex_sim_time_us(double* time_us);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KORVEX_KORVEX_H */

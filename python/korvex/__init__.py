@@ -1,0 +1,296 @@
+"""korvex for Python: the laser marking library's object and its simulated machine.
+
+    import korvex
+    m = korvex.Machine()                      # on the simulated machine unless set_platform says otherwise
+    m.Marking_init_pci(128, 0, 0, 1, 0, [0, 0, 0, 0], 1)
+    m.Marking_para(1000, 3000, 100, 200, 300, 400, 3.0, 50, 20, 100, 500)
+    m.marking_start()
+    m.Marking_data([5, -10, -10, 10, -10, 10, 10, -10, 10, -10, -10, 0])
+    korvex.marks()                            # what the laser did, as Mark tuples
+    korvex.picture(head_steps_per_mm=1000 / 3.0)  # shows itself in a notebook
+
+Members keep their names and argument order; numbers and lists go in, the member's status code
+comes back, and a fault inside a member is raised as korvex.Fault (its .kind says "index",
+"overflow", "division", ...). Objects and the machine belong to the thread that made them.
+"""
+import collections
+import ctypes
+import os
+import tempfile
+
+from . import _native
+from ._native import lib
+
+__all__ = ["Fault", "Machine", "Mark", "Picture", "set_platform", "library_folder", "marks", "clear_marks",
+           "write_marks", "set_input", "laser_emitting", "time_us", "save_picture", "picture", "version"]
+
+
+class Fault(Exception):
+    """A failed call: a fault inside a member, or a bad argument at the C boundary.
+
+    kind: "index", "overflow", "division", "float", "eof", "type", "file", "device", "unavailable",
+    "argument", "memory" or "internal"; message: what failed; code: the C error code.
+    """
+
+    def __init__(self, kind, message, code):
+        super().__init__(f"{kind}: {message}")
+        self.kind, self.message, self.code = kind, message, code
+
+
+def _text(raw):
+    return raw.decode("utf-8", "replace") if raw else ""
+
+
+def _fault(code, handle=None):
+    kind_code = _native.ERROR_BASE - code
+    message = lib.korvex_fault_message(handle) if handle else lib.korvex_last_fault_message()
+    return Fault(_text(lib.korvex_fault_kind_name(kind_code)), _text(message), code)
+
+
+def _check(code, handle=None):
+    if code <= _native.ERROR_BASE:
+        raise _fault(code, handle)
+    return code
+
+
+def _int(value, bits, name):
+    v = int(value)
+    if not -(1 << (bits - 1)) <= v < (1 << (bits - 1)):
+        raise ValueError(f"{name} = {v} does not fit a {bits}-bit integer")
+    return v
+
+
+def _bytes(values):
+    data = bytes(values) if not isinstance(values, (bytes, bytearray)) else values
+    return (ctypes.c_uint8 * len(data)).from_buffer_copy(data) if data else None, len(data)
+
+
+def _strings(values):
+    encoded = [str(v).encode("utf-8") for v in values]
+    return (ctypes.c_char_p * len(encoded))(*encoded) if encoded else None, len(encoded)
+
+
+def _utf8(value):
+    return None if value is None else str(value).encode("utf-8")
+
+
+def _string_out(call):
+    length = ctypes.c_size_t(0)
+    call(None, 0, ctypes.byref(length))
+    buffer = ctypes.create_string_buffer(length.value + 1)
+    call(buffer, len(buffer), ctypes.byref(length))
+    return _text(buffer.value)
+
+
+class Machine:
+    """One korvex_dll object. Every object of a thread shares that thread's machine."""
+
+    def __init__(self):
+        handle = ctypes.c_void_p()
+        _check(lib.korvex_create(ctypes.byref(handle)))
+        self._h = handle
+
+    def close(self):
+        """Destroys the object now (touches nothing on the machine)."""
+        if self._h:
+            lib.korvex_destroy(self._h)
+            self._h = None
+
+    def __del__(self):
+        if getattr(self, "_h", None) and lib is not None:  # not after a failed create, nor at shutdown
+            self.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def _call(self, function, *args):
+        if not self._h:
+            raise ValueError("the object is closed")
+        return _check(function(self._h, *args), self._h)
+
+    # Properties (slots 1-5)
+    @property
+    def Name(self):
+        return _string_out(lambda buf, size, length: self._call(lib.korvex_get_Name, buf, size, length))
+
+    @Name.setter
+    def Name(self, value):
+        self._call(lib.korvex_set_Name, _utf8(value))
+
+    @property
+    def File_no_begin(self):
+        value = ctypes.c_int32()
+        self._call(lib.korvex_get_File_no_begin, ctypes.byref(value))
+        return value.value
+
+    @File_no_begin.setter
+    def File_no_begin(self, value):
+        self._call(lib.korvex_set_File_no_begin, _int(value, 32, "File_no_begin"))
+
+    @property
+    def DebugID(self):
+        value = ctypes.c_int32()
+        self._call(lib.korvex_get_DebugID, ctypes.byref(value))
+        return value.value
+
+    # Members (slots 6-22)
+    def e_isMarking(self):
+        return self._call(lib.korvex_e_isMarking)
+
+    def e_PrintEarMark(self, imageData, strNumber1, strNumber2, arr_Size):
+        image, image_n = _bytes(imageData)
+        n1, n1_n = _strings(strNumber1)
+        n2, n2_n = _strings(strNumber2)
+        sizes, sizes_n = _bytes(arr_Size)
+        return self._call(lib.korvex_e_PrintEarMark, image, image_n, n1, n1_n, n2, n2_n, sizes, sizes_n)
+
+    def e_Initlize(self):
+        return self._call(lib.korvex_e_Initlize)
+
+    def e_Relese(self):
+        return self._call(lib.korvex_e_Relese)
+
+    def e_setPrintInfo(self, strTempletFileName):
+        self._call(lib.korvex_e_setPrintInfo, _utf8(strTempletFileName))
+
+    def usb_laser_open(self, laserpower, laserfre, on_off):
+        return self._call(lib.korvex_usb_laser_open, float(laserpower), float(laserfre), _int(on_off, 16, "on_off"))
+
+    def Marking_init_pci(self, out_data0, out_data1, card, LaserType, lnghead, rs_n, laser_sw):
+        ports, ports_n = _bytes(rs_n)
+        ints = [_int(v, 16, n) for v, n in ((out_data0, "out_data0"), (out_data1, "out_data1"), (card, "card"),
+                                           (LaserType, "LaserType"), (lnghead, "lnghead"))]
+        return self._call(lib.korvex_Marking_init_pci, *ints, ports, ports_n, _int(laser_sw, 16, "laser_sw"))
+
+    def _with_md(self, md, call):
+        values = (ctypes.c_double * len(md))(*map(float, md))
+        try:
+            return call(values, len(md))
+        finally:
+            if isinstance(md, list):  # the member may write into md, as it does for C++ hosts
+                md[:] = list(values)
+
+    def Marking_data(self, md):
+        """Marks the records in md; a list passed in gets the values the library wrote back."""
+        return self._with_md(md, lambda values, n: self._call(lib.korvex_Marking_data, values, n))
+
+    def Marking_end(self, fileno, fileAll, MarkM, m_sel, m_head, md):
+        ints = [_int(v, 32, "argument") for v in (fileno, fileAll, MarkM, m_sel, m_head)]
+        return self._with_md(md, lambda values, n: self._call(lib.korvex_Marking_end, *ints, values, n))
+
+    def Marking_run(self):
+        return self._call(lib.korvex_Marking_run)
+
+    def Marking_stop(self):
+        return self._call(lib.korvex_Marking_stop)
+
+    def Marking_para(self, ms, mms, tcf, tch, tof, toh, su, laserpower, laserfre, lasermaxpower, dr_time):
+        tcf, tch, tof, toh, dr_time = (_int(v, 32, "delay") for v in (tcf, tch, tof, toh, dr_time))
+        ms, mms, su, laserpower, laserfre, lasermaxpower = map(float, (ms, mms, su, laserpower, laserfre, lasermaxpower))
+        return self._call(lib.korvex_Marking_para, ms, mms, tcf, tch, tof, toh, su, laserpower, laserfre,
+                          lasermaxpower, dr_time)
+
+    def Send_cal_data(self, lnghead):
+        return self._call(lib.korvex_Send_cal_data, _int(lnghead, 32, "lnghead"))
+
+    def marking_start(self):
+        return self._call(lib.korvex_marking_start)
+
+    def port_Out_bit(self, intBit, intV):
+        return self._call(lib.korvex_port_Out_bit, _int(intBit, 16, "intBit"), _int(intV, 16, "intV"))
+
+    def port_In_Bit(self, intBit):
+        return self._call(lib.korvex_port_In_Bit, _int(intBit, 16, "intBit"))
+
+    def Marking_DA(self, V, P):
+        return self._call(lib.korvex_Marking_DA, float(V), _int(P, 16, "P"))
+
+
+def version():
+    return _text(lib.korvex_version())
+
+
+def set_platform(card="simulated", clock=None, library_folder=None):
+    """Chooses the calling thread's machine: card "simulated" or "real", clock "virtual" or
+    "monotonic" (None: the card's default), the library folder (grid files and font/; None: the
+    default). A new simulated machine starts with no marks."""
+    _check(lib.korvex_set_platform(_utf8(card), _utf8(clock), _utf8(library_folder)))
+
+
+def library_folder():
+    """The folder the library reads grid files and fonts from, for this thread."""
+    return _string_out(lambda buf, size, length: _check(lib.korvex_library_folder(buf, size, length)))
+
+
+Mark = collections.namedtuple("Mark", "kind x0 y0 x1 y1 steps t0_us t1_us")
+Mark.__doc__ = """A mark of the simulated machine in D/A units: kind "line" (laser on), "jump" (laser off),
+"dot" (at x0, y0) or "axis" (steps of the rotary axis), with its start and end time in microseconds."""
+_MARK_KINDS = ("line", "jump", "dot", "axis")
+
+
+def marks():
+    """Every mark the thread's simulated machine has made since it started or was cleared."""
+    count = ctypes.c_size_t(0)
+    _check(lib.korvex_sim_marks(None, 0, ctypes.byref(count)))
+    array = (_native.Mark * count.value)()
+    _check(lib.korvex_sim_marks(array, count.value, ctypes.byref(count)))
+    return [Mark(_MARK_KINDS[m.kind], m.x0, m.y0, m.x1, m.y1, m.steps, m.t0_us, m.t1_us) for m in array[:count.value]]
+
+
+def clear_marks():
+    _check(lib.korvex_sim_clear_marks())
+
+
+def write_marks(path):
+    """Writes the marks as the korvex program's --marks text."""
+    _check(lib.korvex_sim_write_marks(_utf8(os.fspath(path))))
+
+
+def set_input(bit, level):
+    """Drives the simulated card's input bit (0-15) to level 0 or 1."""
+    _check(lib.korvex_sim_set_input(bit, level))
+
+
+def laser_emitting():
+    value = ctypes.c_int32()
+    _check(lib.korvex_sim_laser_emitting(ctypes.byref(value)))
+    return bool(value.value)
+
+
+def time_us():
+    value = ctypes.c_double()
+    _check(lib.korvex_sim_time_us(ctypes.byref(value)))
+    return value.value
+
+
+def save_picture(path, head_steps_per_mm=100.0, field_mm=110.0, format=None):
+    """Draws the marks into a PNG, SVG or PDF (by format, else by the file name) at the simulated
+    head's scale: D/A units per mm, 1000 / the step size in um the job used."""
+    _check(_native.picture_lib().korvex_sim_write_picture(_utf8(os.fspath(path)), _utf8(format),
+                                                          head_steps_per_mm, field_mm))
+
+
+class Picture:
+    """A PNG of the marks; a notebook shows it."""
+
+    def __init__(self, png):
+        self.png = png
+
+    def _repr_png_(self):
+        return self.png
+
+    def save(self, path):
+        with open(path, "wb") as f:
+            f.write(self.png)
+
+
+def picture(head_steps_per_mm=100.0, field_mm=110.0):
+    """The marks so far as a Picture (PNG bytes in .png)."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "marks.png")
+        save_picture(path, head_steps_per_mm, field_mm, "png")
+        with open(path, "rb") as f:
+            return Picture(f.read())

@@ -1,0 +1,81 @@
+// The C boundary: the handle behind korvex_object, and the guard every C function runs its body in.
+// The guard turns whatever a body throws into an error code and records the fault's kind and message
+// on the handle and for the thread, so no exception ever crosses into C.
+#pragma once
+
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "korvex/korvex.h"
+#include "korvex/korvex_dll.hpp"
+
+struct korvex_object {
+    korvex_dll dll;
+    korvex_fault_kind fault_kind = KORVEX_FAULT_NONE;
+    std::string fault_message;
+    // Scratch for the arrays a member takes as vectors, kept for their capacity so a host that
+    // marks in a loop does not allocate on every call.
+    std::vector<double> md;
+    std::vector<uint8_t> bytes_a, bytes_b;
+    std::vector<std::string> strings_a, strings_b;
+};
+
+namespace korvex::capi {
+
+// A C caller's mistake (null pointer, unknown name): reported as KORVEX_FAULT_ARGUMENT.
+class ArgumentError : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+// Records the outcome of a call on the handle (if any) and for the thread; returns the error code.
+int32_t record_fault(korvex_object* object, korvex_fault_kind kind, const char* message) noexcept;
+void record_success(korvex_object* object) noexcept;
+
+// Throws ArgumentError naming `what` when `pointer` is null.
+void require(const void* pointer, const char* what);
+// The array [data, data + count) or an ArgumentError when data is null with a non-zero count.
+template <class T>
+const T* array_or_empty(const T* data, std::size_t count, const char* what) {
+    if (count != 0) require(data, what);
+    return data;
+}
+// Copies a C string into `out` (UTF-8, as it is); a null pointer is an ArgumentError.
+void copy_string(const char* text, std::string& out, const char* what);
+// Writes text into buffer, truncated to size - 1 bytes and NUL-terminated when size > 0; *length
+// gets the full length.
+void give_string(const std::string& text, char* buffer, std::size_t size, std::size_t* length);
+
+korvex_fault_kind fault_kind_code(FaultKind kind);
+
+// Runs body() for `object` (which may be null for functions without a handle) and returns its result,
+// or the error code of what it threw.
+template <class Body>
+int32_t guarded(korvex_object* object, Body&& body) noexcept {
+    try {
+        const int32_t result = body();
+        record_success(object);
+        return result;
+    } catch (const Fault& f) {
+        return record_fault(object, fault_kind_code(f.kind()), f.what());
+    } catch (const ArgumentError& e) {
+        return record_fault(object, KORVEX_FAULT_ARGUMENT, e.what());
+    } catch (const std::bad_alloc&) {
+        return record_fault(object, KORVEX_FAULT_MEMORY, "out of memory");
+    } catch (const std::exception& e) {
+        return record_fault(object, KORVEX_FAULT_INTERNAL, e.what());
+    } catch (...) {
+        return record_fault(object, KORVEX_FAULT_INTERNAL, "unknown failure inside the library");
+    }
+}
+
+// guarded() for a member: a null handle is an argument error.
+template <class Body>
+int32_t member(korvex_object* object, Body&& body) noexcept {
+    if (!object) return record_fault(nullptr, KORVEX_FAULT_ARGUMENT, "the object handle is null");
+    return guarded(object, [&]() -> int32_t { return body(object->dll); });
+}
+
+}  // namespace korvex::capi
