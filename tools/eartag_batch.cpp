@@ -189,6 +189,8 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         ScriptedUi& ui;
         ~ShiftSourceOff() { ui.set_shift_source(nullptr); }
     } shift_source_off{machine.ui()};
+    if (o.card.real() && !use_real_card(machine, "korvex eartag", err)) return 1;
+    const auto rt = enter_real_time(o.card, "korvex eartag", err);
     LibraryCaller call(machine, &interrupt, err, "korvex eartag", report.failure, report.interrupted, report.stop);
     const auto stopped = [&] {
         if (report.interrupted) err << "korvex eartag: " << report.stop << "\n";

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "card_options.hpp"
 #include "mark_picture.hpp"
 
 namespace korvex::tool {
@@ -44,6 +45,7 @@ struct EartagOptions {
     PictureOptions picture;            // head scale 0: the template's steps per mm
     bool verify = false;
     bool real_time = false;
+    CardChoice card;                   // the real card: the plates are marked on it, nothing is drawn or read back
     double progress_interval_s = 2.0;  // wall seconds between progress lines on long batches
 };
 

@@ -35,6 +35,7 @@ ToolCommand add_eartag_command(CLI::App& app) {
     c.sub->add_flag("--no-pictures", args->no_pictures, "draw nothing");
     c.sub->add_flag("--verify", o.verify, "read every code back from the simulated marks; exit 1 if one does not read");
     c.sub->add_flag("--real-time", o.real_time, "pace with the monotonic clock instead of the virtual one");
+    add_card_options(c.sub, o.card);
     c.sub->add_option("--spot-mm", o.picture.spot_mm, "laser line width in the pictures and the read-back, mm")
         ->capture_default_str();
     c.sub->add_option("--field-mm", o.picture.field_mm, "size of the field the pictures frame, mm")->capture_default_str();
@@ -53,6 +54,12 @@ ToolCommand add_eartag_command(CLI::App& app) {
         }
         opts.bring_up = args->bring_up == "direct" ? BringUp::direct : BringUp::initlize;
         opts.pictures = !args->no_pictures;
+        if (opts.card.real() && (opts.pictures || opts.verify)) {
+            // The simulated machine sees nothing of what the real card marks.
+            std::cerr << "korvex eartag: on the real card nothing is drawn or read back (--no-pictures, no --verify)\n";
+            opts.pictures = false;
+            opts.verify = false;
+        }
         return run_eartag(opts, std::cout, std::cerr);
     };
     return c;

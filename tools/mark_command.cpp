@@ -89,8 +89,8 @@ bool names_output(const JobOutputs& o) {
     return !o.marks_path.empty() || !o.png_path.empty() || !o.svg_path.empty() || !o.pdf_path.empty();
 }
 
-// Makes the thread drive the real card on the monotonic clock, keeping the simulated machine's
-// operator side, and opens the card once to say at the start whether it is there.
+}  // namespace
+
 bool use_real_card(SimulatedMachine& machine, const std::string& tool, std::ostream& err) {
     select_card("real");
     Platform p = machine.platform();
@@ -105,8 +105,6 @@ bool use_real_card(SimulatedMachine& machine, const std::string& tool, std::ostr
     err << tool << ": real card: " << (card ? card->failure() : "not chosen") << "; nothing was marked\n";
     return false;
 }
-
-}  // namespace
 
 std::string format_number(double v, int decimals) {
     char buf[64];

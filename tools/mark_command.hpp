@@ -155,6 +155,10 @@ std::string format_number(double v, int decimals);
 
 // Puts the thread's default backends (and the simulated card as the chosen one) back when the
 // simulated machine they point into goes away.
+// Makes the thread drive the real card on the monotonic clock, keeping the simulated machine's
+// operator side, and opens the card once to say at the start whether it is there.
+bool use_real_card(SimulatedMachine& machine, const std::string& tool, std::ostream& err);
+
 struct PlatformReset {
     ~PlatformReset();
 };
