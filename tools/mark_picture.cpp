@@ -183,14 +183,21 @@ void draw_marks(cairo_t* cr, const Page& page, const PictureOptions& o, const Fo
     if (o.jumps) {
         const double width = std::max(spot * 0.5, page.min_width_mm);
         const double dash[] = {1.0, 0.6};
-        cairo_push_group(cr);
+        // On a PNG the jumps go into a layer of their own, laid over at their transparency, so batches
+        // that overlap look like one stroke. SVG and PDF draw them translucent directly: cairo's
+        // vector surfaces lose memory on destroying such a layer.
+        const bool layer = cairo_surface_get_type(cairo_get_target(cr)) == CAIRO_SURFACE_TYPE_IMAGE;
+        if (layer) cairo_push_group(cr);
         cairo_set_dash(cr, dash, 2, 0.0);
         cairo_set_line_width(cr, width);
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-        cairo_set_source_rgb(cr, 0.85, 0.25, 0.2);
+        if (layer) cairo_set_source_rgb(cr, 0.85, 0.25, 0.2);
+        else cairo_set_source_rgba(cr, 0.85, 0.25, 0.2, 0.8);
         stroke_in_batches(cr, to, Mark::Kind::jump, for_each_mark);
-        cairo_pop_group_to_source(cr);
-        cairo_paint_with_alpha(cr, 0.8);
+        if (layer) {
+            cairo_pop_group_to_source(cr);
+            cairo_paint_with_alpha(cr, 0.8);
+        }
         cairo_set_dash(cr, nullptr, 0, 0.0);
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     }
