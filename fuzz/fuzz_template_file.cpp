@@ -12,6 +12,7 @@
 #include "korvex/korvex_dll.hpp"
 #include "platform/simulated_machine.hpp"
 #include "private_folder.hpp"
+#include "state/state.hpp"
 
 namespace {
 
@@ -42,6 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         h.host->e_setPrintInfo(h.folder.path() + "/t.mc1");
     } catch (const korvex::Fault&) {
     }
+    // A template may move the gate to another bit or level (the station is wired that way); the
+    // library then closes it under the new ones. The simulated machine follows the template's wiring,
+    // and under it the gate must be closed.
+    const korvex::HardwareRecord& hw = korvex::thread_state().hw;
+    if (hw.intGateBit >= 0 && hw.intGateBit <= 15) h.machine.set_gate_wiring(hw.intGateBit, hw.blnGateLevel ? 0 : 1);
     if (h.machine.gate_emitting()) __builtin_trap();
     return 0;
 }
