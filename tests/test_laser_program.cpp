@@ -3,6 +3,7 @@
 #include "device_fixture.hpp"
 
 #include "device/laser_program.hpp"
+#include "device/laser_signals.hpp"
 #include "device/marking_params.hpp"
 
 using namespace korvex;
@@ -162,6 +163,31 @@ TEST_F(LaserProgramTest, AValueThatDoesNotFitNeverLeavesAHalfWrittenPair) {
     EXPECT_THROW(object->Marking_para(1000, 1000, 0, 0, 0, 0, 3.0, 0, 0, 15, 0), Fault);
     EXPECT_EQ(since().back(), "card page FF");
     EXPECT_EQ(machine.card().page(), 0xFF);
+}
+
+// Found by fuzzing templates: with the gate moved to output 6, the type 1 latch pulse left the
+// laser emitting. A function line that is the gate's is refused before anything is written.
+TEST_F(LaserProgramTest, TheGateLineIsNeverDrivenAsAnotherFunctionsLine) {
+    State& s = state();
+    auto refused = [&](auto&& call) {
+        mark();
+        try {
+            call();
+            return false;
+        } catch (const Fault& f) {
+            return f.kind() == FaultKind::index && since().empty();
+        }
+    };
+    s.hw.intGateBit = 6;  // the type 1 latch
+    EXPECT_TRUE(refused([&] { program(1); }));
+    s.hw.intGateBit = 9;  // within type 1's power nibble
+    EXPECT_TRUE(refused([&] { program(1); }));
+    program(3);  // other types leave those lines alone
+    EXPECT_FALSE(since().empty());
+    s.hw.intStandbyBit = 9;
+    s.hw.sngWakeDelay = 1.0f;
+    s.sig.blnLaserSleeping = kFalse;
+    EXPECT_TRUE(refused([&] { Laser_standby(s, kFalse); }));
 }
 
 TEST_F(LaserProgramTest, DefaultsFillTheNumberedFieldsAndLeaveTheUnsetOnesAlone) {

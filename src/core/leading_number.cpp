@@ -18,6 +18,7 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 double Leading_number(std::string_view text) {
+    if (text.empty()) return 0.0;  // most fields of a sparse cell list are empty
     std::string digits;  // the number without its blanks
     std::size_t i = 0;
     const std::size_t n = text.size();

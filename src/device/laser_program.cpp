@@ -6,6 +6,7 @@
 
 #include "device/card_access.hpp"
 #include "device/card_registers.hpp"
+#include "device/laser_signals.hpp"
 #include "device/timer.hpp"
 
 namespace korvex {
@@ -96,10 +97,16 @@ void Laser_program(State& s) {
     if (p.sngLaserFreq < 0.5f) p.sngLaserFreq = 0.5f;
     if (p.sngLaserPower < 0.2f) p.sngLaserPower = 0.2f;
 
+    const int16_t type = s.hw.intLaserType;
+    if (type == 1) {
+        // Type 1 drives output 6 and the low nibble of output byte 1 as well.
+        Gate_line_refuse(s, kLatchBit, "type 1 laser's power latch");
+        for (int16_t bit = 8; bit <= 11; ++bit) Gate_line_refuse(s, bit, "type 1 laser's power lines");
+    }
+
     Page_select(s, kLaserPage);
     Delay_us(s, kPageSettleUs);
 
-    const int16_t type = s.hw.intLaserType;
     switch (type) {
         case 0:
         case 3: {

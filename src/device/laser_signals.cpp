@@ -3,6 +3,7 @@
 #include "device/laser_signals.hpp"
 
 #include <cmath>
+#include <string>
 
 #include "device/card_access.hpp"
 #include "device/timer.hpp"
@@ -21,6 +22,16 @@ void Gate_write(State& s, bool open) {
         Out_bit_set(s, bit, vb_not(level));
         s.sig.gate_open = false;
     }
+}
+
+void Gate_line_refuse(const State& s, int16_t bit, const char* function) {
+    if (bit >= 0 && bit <= 15 && bit == s.hw.intGateBit)
+        raise_fault(FaultKind::index, "output " + std::to_string(bit) + " is the laser gate; it cannot also be the " + function);
+}
+
+void Function_bit_set(State& s, int16_t bit, vbool active, const char* function) {
+    Gate_line_refuse(s, bit, function);
+    Out_bit_set(s, bit, active);
 }
 
 // Shift aborts at once; Space asks first and aborts on Yes.
@@ -81,10 +92,10 @@ void Pulse_train(State& s) {
 }
 
 void Laser_enable(State& s, vbool on) {
-    if (s.hw.intLaserType == 3) Out_bit_set(s, 4, on);
+    if (s.hw.intLaserType == 3) Function_bit_set(s, 4, on, "laser enable line");
 }
 
-void Out15_set(State& s, vbool on) { Out_bit_set(s, 15, on); }
+void Out15_set(State& s, vbool on) { Function_bit_set(s, 15, on, "auxiliary output 15"); }
 
 void Laser_standby(State& s, vbool wake) {
     const bool waking = wake != 0;
@@ -92,11 +103,11 @@ void Laser_standby(State& s, vbool wake) {
     if (waking != sleeping) return;  // already in the state asked for
     if (s.hw.sngWakeDelay == 0.0f) return;
     if (waking) {
-        Out_bit_set(s, s.hw.intStandbyBit, kTrue);
+        Function_bit_set(s, s.hw.intStandbyBit, kTrue, "standby line");
         Delay_us(s, s.hw.sngWakeDelay);
         s.sig.blnLaserSleeping = kFalse;
     } else {
-        Out_bit_set(s, s.hw.intStandbyBit, kFalse);
+        Function_bit_set(s, s.hw.intStandbyBit, kFalse, "standby line");
         s.sig.blnLaserSleeping = kTrue;
     }
 }

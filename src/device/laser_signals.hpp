@@ -24,4 +24,11 @@ void Laser_standby(State& s, vbool wake);
 // to close it again.
 void Gate_write(State& s, bool open);
 
+// The gate's line must not double as a line with a function of its own (the type 1 latch, standby,
+// laser enable, the axis lines, output 15): switching that function would switch the laser. On a
+// station wired that way the function is refused with an index fault, before anything is written.
+void Gate_line_refuse(const State& s, int16_t bit, const char* function);
+// Out_bit_set for a line with a function of its own, after Gate_line_refuse.
+void Function_bit_set(State& s, int16_t bit, vbool active, const char* function);
+
 }  // namespace korvex

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "device/card_access.hpp"
+#include "device/laser_signals.hpp"
 #include "device/timer.hpp"
 
 namespace korvex {
@@ -16,6 +17,8 @@ static constexpr float kStepPulseUs = 10.0f;
 void Axis_step(State& s, int32_t steps, vbool ramp) {
     const HardwareRecord& hw = s.hw;
     if (steps == 0) return;
+    Gate_line_refuse(s, hw.intAxisDirBit, "axis direction line");
+    Gate_line_refuse(s, hw.intAxisStepBit, "axis step line");
     const bool reverse = steps < 0;
     if (!reverse) {
         if (s.sig.blnAxisReverse != 0) {

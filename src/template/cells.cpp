@@ -8,18 +8,23 @@
 
 namespace korvex {
 
-std::string Get_field(const std::string& s, int16_t n) {
-    std::string_view work = s;
-    std::string_view field;
-    for (int i = 0; i <= n; ++i) {
-        const std::size_t blank = work.find(' ');
-        if (blank == std::string_view::npos) {
-            field = work;
-            break;
-        }
-        field = work.substr(0, blank);
-        work = work.substr(blank + 1);
+std::string_view FieldReader::next() {
+    if (at_end_) return last_;
+    const std::size_t blank = rest_.find(' ');
+    if (blank == std::string_view::npos) {
+        last_ = rest_;
+        at_end_ = true;
+    } else {
+        last_ = rest_.substr(0, blank);
+        rest_ = rest_.substr(blank + 1);
     }
+    return last_;
+}
+
+std::string Get_field(const std::string& s, int16_t n) {
+    FieldReader fields(s);
+    std::string_view field;
+    for (int i = 0; i <= n; ++i) field = fields.next();
     return std::string(field);
 }
 
@@ -37,52 +42,51 @@ std::string_view Kind_with_blank(std::string_view line) {
 
 namespace {
 
-float Single_field(const std::string& text) { return to_single(Leading_number(text)); }
-int32_t Integer_field(const std::string& text) { return to_i32(Leading_number(text)); }
+float Single_field(std::string_view text) { return to_single(Leading_number(text)); }
+int32_t Integer_field(std::string_view text) { return to_i32(Leading_number(text)); }
 
 }  // namespace
 
 void Cell_parse(State& s, const std::string& line) {
+    // The fields are read in order, once each: a template's cell list may run to 3000 lines.
     const std::string_view kind = Kind_with_blank(line);
     // Fields after a kind name with a blank are counted from after that name and its blank.
-    const std::string rest = kind.empty() ? line : line.substr(kind.size() + 1);
-    const int shift = kind.empty() ? 0 : 1;
-    auto field = [&](int16_t n) { return Get_field(rest, static_cast<int16_t>(n - shift)); };
+    FieldReader field(kind.empty() ? std::string_view(line) : std::string_view(line).substr(kind.size() + 1));
 
     CellRecord& c = s.tmpl.curCell;
-    c.Flag = kind.empty() ? field(0) : std::string(kind);
-    c.Index = Integer_field(field(1));
-    c.Text = field(2);
-    c.Mode = Integer_field(field(3));
-    c.Width = Single_field(field(4));
-    c.Height = Single_field(field(5));
-    c.ArcDiameter = Single_field(field(6));
-    c.Value7 = Single_field(field(7));
-    c.ArcAngle = Single_field(field(8));
-    c.FillAngle = Single_field(field(9));
-    c.FillSpace = Single_field(field(10));
-    c.Value11 = Single_field(field(11));
-    c.Value12 = Single_field(field(12));
-    const vbool option = to_vbool(Leading_number(field(13)) != 0.0);
+    c.Flag = kind.empty() ? field.next() : kind;
+    c.Index = Integer_field(field.next());
+    c.Text = field.next();
+    c.Mode = Integer_field(field.next());
+    c.Width = Single_field(field.next());
+    c.Height = Single_field(field.next());
+    c.ArcDiameter = Single_field(field.next());
+    c.Value7 = Single_field(field.next());
+    c.ArcAngle = Single_field(field.next());
+    c.FillAngle = Single_field(field.next());
+    c.FillSpace = Single_field(field.next());
+    c.Value11 = Single_field(field.next());
+    c.Value12 = Single_field(field.next());
+    const vbool option = to_vbool(Leading_number(field.next()) != 0.0);
     c.FontWide.Option = option;
     c.FontNarrow.Option = option;
-    c.FontWide.Name = field(14);
-    c.FontNarrow.Name = field(15);
-    const float width = Single_field(field(16));
+    c.FontWide.Name = field.next();
+    c.FontNarrow.Name = field.next();
+    const float width = Single_field(field.next());
     c.FontWide.Width = width;
     c.FontNarrow.Width = width;
-    const float height = Single_field(field(17));
+    const float height = Single_field(field.next());
     c.FontWide.Height = height;
     c.FontNarrow.Height = height;
-    const float space = Single_field(field(18));
+    const float space = Single_field(field.next());
     c.FontWide.Space = space;
     c.FontNarrow.Space = space;
-    c.RotaryDiameter = Single_field(field(19));
-    c.Angle = Single_field(field(20));
-    c.Pen = Integer_field(field(21));
-    c.Tag = field(22);
-    c.TextMinX = Single_field(field(23));
-    c.TextMinY = Single_field(field(24));
+    c.RotaryDiameter = Single_field(field.next());
+    c.Angle = Single_field(field.next());
+    c.Pen = Integer_field(field.next());
+    c.Tag = field.next();
+    c.TextMinX = Single_field(field.next());
+    c.TextMinY = Single_field(field.next());
 }
 
 }  // namespace korvex

@@ -30,8 +30,21 @@ public:
 
 inline constexpr int kCellFields = 25;  // fields 0-24 of a descriptor line
 
-// Field n (from 0) of s, fields separated by single blanks: two blanks in a row give an empty field,
-// and a field beyond the last gives the last one.
+// Reads the fields of a line one after the other, fields separated by single blanks: two blanks in
+// a row give an empty field, and a field beyond the last gives the last one. The fields are views
+// into the line, which must outlive the reader.
+class FieldReader {
+public:
+    explicit FieldReader(std::string_view line) : rest_(line) {}
+    std::string_view next();
+
+private:
+    std::string_view rest_;
+    std::string_view last_;
+    bool at_end_ = false;
+};
+
+// Field n (from 0) of s, by FieldReader's rule; a negative n gives "".
 std::string Get_field(const std::string& s, int16_t n);
 
 // The kind name a descriptor line starts with when that name itself holds a blank ("Variable Text",
