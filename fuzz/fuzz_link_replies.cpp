@@ -9,11 +9,13 @@
 // the operations (low 3 bits the operation, high 5 bits its operand); then the reply stream. A
 // reply is a head byte (bits 0-3 length, bits 4-6 delay in 200 ms steps, bit 7 repeat: the next
 // byte + 1 is how many writes it answers) and its bytes. Each write to a control takes the next
-// reply. A Yes/No question takes the next byte (odd: Yes); an exhausted stream answers No.
+// reply. A Yes/No question takes the next byte (odd: Yes); an exhausted stream answers No. A write
+// after the stream is exhausted finds the line gone (a device fault, as from a controller that hung
+// up): an unanswered write is scripted by a reply of length 0, and an input ends with its script
+// instead of spending minutes of clock time on time-outs nobody asked for.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -95,7 +97,7 @@ public:
         must_be_open();
         while (!pending_.empty() && pending_.front().due <= clock_.counter()) {
             rx_.insert(rx_.end(), pending_.front().bytes.begin(), pending_.front().bytes.end());
-            pending_.pop_front();
+            pending_.erase(pending_.begin());
         }
         return static_cast<int32_t>(rx_.size());
     }
@@ -107,7 +109,8 @@ public:
         must_be_open();
         Pending p;
         uint64_t delay = 0;
-        if (!stream_.next_reply(p.bytes, delay)) return;
+        if (!stream_.next_reply(p.bytes, delay))
+            throw korvex::SerialError(korvex::serial_error::kDeviceIo, "write: the line is gone (the reply script ended)");
         p.due = clock_.counter() + delay;
         pending_.push_back(std::move(p));
     }
@@ -131,7 +134,7 @@ private:
     korvex::VirtualClock& clock_;
     bool open_ = false;
     std::vector<uint8_t> rx_;
-    std::deque<Pending> pending_;
+    std::vector<Pending> pending_;
 };
 
 class StreamUi : public korvex::HostUi {
@@ -166,6 +169,11 @@ struct Harness {
         s->device.intCardMode = korvex::kStandAloneCardMode;
         s->hw.sngLaserMaxPower = 100.0f;
     }
+    // Replies still pending are dropped at the end of an input, so an input frees what it allocated
+    // (libFuzzer runs a leak check after every input that does not).
+    void ports_reset() {
+        for (auto& p : ports) p->reset();
+    }
     // The link as a fresh library has it; the large job buffers keep their (irrelevant) bytes.
     void fresh_link(bool english) {
         korvex::LinkGroup& l = s->link;
@@ -179,7 +187,7 @@ struct Harness {
         l.lngHeadLen.items.fill(0);
         l.lngFileBlock.items.fill(0);
         for (int i = 0; i < 4; ++i) l.headPara.at(i) = {100, 100, 300, 400, 100, 200, 10.0, 50, 20, 300};
-        for (auto& p : ports) p->reset();
+        ports_reset();
     }
 };
 
@@ -232,6 +240,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         for (int k = 1; k <= 3; ++k) Operation_run(s, data[k]);
     } catch (const korvex::Fault&) {
     }
+    h.ports_reset();
     // Every wait ends at its time-out, and there are only so many: a few hundred writes for the
     // three operations, one retry of the connection per input byte, and a few flash checks.
     if (h.clock.counter() - t0 > ((size + 400) * 3 + 100) * kClockHz) __builtin_trap();
