@@ -188,6 +188,21 @@ TEST_F(LaserProgramTest, TheGateLineIsNeverDrivenAsAnotherFunctionsLine) {
     s.hw.sngWakeDelay = 1.0f;
     s.sig.blnLaserSleeping = kFalse;
     EXPECT_TRUE(refused([&] { Laser_standby(s, kFalse); }));
+
+    // A maximum power below the 0.2 floor gives a type 1 level below 0, which would borrow from
+    // outputs 12-15 (found the same way, with the gate on output 15).
+    s.hw.intGateBit = 15;
+    s.hw.sngLaserMaxPower = 0.1f;
+    s.card.bytOutPort1 = 0x80;
+    mark();
+    try {
+        program(1);
+        ADD_FAILURE() << "the level must overflow";
+    } catch (const Fault& f) {
+        EXPECT_EQ(f.kind(), FaultKind::overflow);
+    }
+    EXPECT_EQ(s.card.bytOutPort1, 0x80);
+    for (const std::string& line : since()) EXPECT_EQ(line.find("card write DD"), std::string::npos) << line;
 }
 
 TEST_F(LaserProgramTest, DefaultsFillTheNumberedFieldsAndLeaveTheUnsetOnesAlone) {

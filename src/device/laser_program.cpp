@@ -4,6 +4,8 @@
 // low nibble of output byte 1 instead, latched by a pulse on output 6.
 #include "device/laser_program.hpp"
 
+#include <string>
+
 #include "device/card_access.hpp"
 #include "device/card_registers.hpp"
 #include "device/laser_signals.hpp"
@@ -78,11 +80,19 @@ static void Write_times(State& s, double high, double low) {
     Register_word_write(s, kRegHighTimeLow, kRegHighTimeHigh, high);
 }
 
-// Type 1: power as a 4-bit level (15 = lowest) on output byte 1, then a 1 ms latch pulse.
-static void Type1_power_latch(State& s) {
+// Type 1's power as a 4-bit level, 15 the lowest. A power above the maximum (a maximum below the
+// 0.2 floor of the power) would give a level below 0, which would borrow from outputs 12-15 of the
+// same byte, so it is an overflow fault, raised before anything is written.
+static int64_t Type1_power_nibble(const State& s) {
+    const int64_t level = 15 - int_div(to_i32(static_cast<double>(Power_ratio(s)) * 255.0), 16);
+    if (level < 0 || level > 15) raise_fault(FaultKind::overflow, "type 1 power level " + std::to_string(level) + " is outside 0-15");
+    return level;
+}
+
+// Type 1: the power level on the low nibble of output byte 1, then a 1 ms latch pulse.
+static void Type1_power_latch(State& s, int64_t level) {
     Page_select(s, kRestPage);
     Delay_us(s, kPageSettleUs);
-    const int64_t level = 15 - int_div(to_i32(static_cast<double>(Power_ratio(s)) * 255.0), 16);
     s.card.bytOutPort1 = to_byte((s.card.bytOutPort1 & 0xF0) + level);
     Port_write(s, kOut1, s.card.bytOutPort1);
     Out_bit_set(s, kLatchBit, kFalse);
@@ -131,10 +141,11 @@ void Laser_program(State& s) {
         case 1: {
             // Fixed 5 us pulse at 20 kHz or more; power on the output lines.
             if (p.sngLaserFreq < 20.0f) p.sngLaserFreq = 20.0f;
+            const int64_t level = Type1_power_nibble(s);
             const PulseReloads r = Pulse_reloads(Period_us(s), kType1PulseUs);
             Write_type(s);
             Write_times(s, r.high, r.low);
-            Type1_power_latch(s);
+            Type1_power_latch(s, level);
             break;
         }
         case 5: {
