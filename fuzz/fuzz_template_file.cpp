@@ -45,9 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     // A template may move the gate to another bit or level (the station is wired that way); the
     // library then closes it under the new ones. The simulated machine follows the template's wiring,
-    // and under it the gate must be closed.
+    // and under it the gate must be closed. A gate bit outside 0-15 is on no output line: the
+    // machine's gate is then wired to none (the line it had is an ordinary output from now on).
     const korvex::HardwareRecord& hw = korvex::thread_state().hw;
-    if (hw.intGateBit >= 0 && hw.intGateBit <= 15) h.machine.set_gate_wiring(hw.intGateBit, hw.blnGateLevel ? 0 : 1);
+    const bool on_a_line = hw.intGateBit >= 0 && hw.intGateBit <= 15;
+    h.machine.set_gate_wiring(on_a_line ? hw.intGateBit : -1, hw.blnGateLevel ? 0 : 1);
     if (h.machine.gate_emitting()) __builtin_trap();
     return 0;
 }
