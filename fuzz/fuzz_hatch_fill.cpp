@@ -19,7 +19,7 @@
 namespace {
 
 // More scan lines than this only slow the run down; the spacing is widened to stay under it.
-constexpr int64_t kMaxLines = 256;
+constexpr int64_t kMaxLines = 64;
 
 korvex::State& fuzz_state() {
     static const std::unique_ptr<korvex::State> s = [] {
