@@ -10,6 +10,8 @@
 namespace korvex {
 
 inline constexpr std::size_t kShownInputChars = 40;
+// Paths are quoted longer: a message must still say which file it means.
+inline constexpr std::size_t kShownPathMaxChars = 240;
 
 // `text` as it may appear in a message: valid UTF-8 characters other than controls kept, every
 // other byte as \xHH, and after `max_chars` characters the rest replaced by "…".
