@@ -2,7 +2,6 @@
 #include "library_call.hpp"
 
 #include "korvex/fault.hpp"
-#include "state/state.hpp"
 
 namespace korvex::tool {
 
@@ -50,6 +49,7 @@ LibraryCaller::~LibraryCaller() = default;
 
 bool LibraryCaller::operator()(const char* name, const std::function<void()>& member) {
     const int interrupted_before = interrupt_ ? interrupt_->interrupted_calls() : 0;
+    const int shift_seen_before = machine_.ui().shift_seen_held();
     bool ok = true;
     {
         JobInterrupt::Call scope(interrupt_);
@@ -66,8 +66,10 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
         err_ << prefix_ << ": message \"" << boxes[shown_].title << "\": " << boxes[shown_].text << "\n";
     if (interrupt_ && interrupt_->interrupted_calls() > interrupted_before) {
         interrupted_ = true;
-        // The library's own abort flag tells whether it took the stop or the call ended first.
-        const bool taken = thread_state_exists() && thread_state().sig.blnAbort != 0;
+        // Whether the library read the held key (and so took the stop) or the call ended first;
+        // its abort flag cannot tell, as a print pass clears it again on the way out.
+        const bool taken = machine_.ui().shift_seen_held() > shift_seen_before;
+        stop_taken_ = taken;
         stop_ = taken ? std::string("stopped by Ctrl-C: the library stopped ") + name + " the next time the laser switched"
                       : std::string("Ctrl-C came during ") + name +
                             ", which ended before the library read the operator keys; the job was not continued";

@@ -9,6 +9,7 @@
 
 #include "device/calibration_file.hpp"
 #include "font/font_catalogue.hpp"
+#include "font/hatch_fill.hpp"
 #include "font/outline_text.hpp"
 #include "font/text_layout.hpp"
 #include "interface/fault_boundary.hpp"
@@ -57,6 +58,7 @@ bool mark_text(State& s, const TextCommand& c, std::string& fonts_used, std::str
     cell.FontWide = s.tmpl.FontWideWork = font_record(wide, c);
     cell.FontNarrow = s.tmpl.FontNarrowWork = font_record(narrow, c);
     if (Font_load(s) == kFalse) return false;
+    if (cell.Mode & kCellModeFill) Hatch_spacing_steps(s);  // a spacing the fill cannot take faults before anything is marked
     Text_mark(s, c.x_mm, c.y_mm, 1.0f, 1.0f);
     return true;
 }
@@ -80,6 +82,10 @@ int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
     if (c.outputs.picture.caption.empty()) c.outputs.picture.caption = c.text;
     double head_steps_per_mm = 0.0;
     if (!prepare_job("korvex text", "text", c.params, head_steps_per_mm, c.outputs, err)) return 2;  // text.png
+    if (const std::string bad = check_fill_option(c.fill_mm); !bad.empty()) {
+        err << "korvex text: " << bad << "\n";
+        return 2;
+    }
     for (float v : {c.width_mm, c.height_mm, c.spacing_mm, c.angle_deg, c.arc_diameter_mm, c.arc_start_deg, c.x_mm, c.y_mm,
                     c.fill_mm}) {
         if (!std::isfinite(v)) {
