@@ -1,9 +1,17 @@
 // The guarded library call of the tools' jobs (korvex mark, plot, text, eartag).
 #include "library_call.hpp"
 
+#include "core/shown_input.hpp"
 #include "korvex/fault.hpp"
 
 namespace korvex::tool {
+
+namespace {
+
+// A fault's message may quote input (a file's line, a name): escaped, and long enough to say it.
+constexpr std::size_t kShownFailureChars = 400;
+
+}  // namespace
 
 // A card listener that watches the Shift flag Ctrl-C raises and says "stop requested" once, from
 // the job's own thread (a signal handler must not write to a stream). Checked every 256 card
@@ -56,7 +64,7 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
         try {
             member();
         } catch (const Fault& f) {
-            failure_ = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + f.what();
+            failure_ = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + Shown_input(f.what(), kShownFailureChars);
             ok = false;
         }
         if (notice_) notice_->check();  // a Ctrl-C in the call's last writes is said too
