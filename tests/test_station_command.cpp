@@ -14,12 +14,12 @@
 
 namespace {
 
-struct Run {
+struct CliRun {
     int status;
     std::string out;
 };
 
-Run station(const std::string& args) {
+CliRun station(const std::string& args) {
     const std::string cmd = std::string("cd ") + KORVEX_SOURCE_DIR + " && " + KORVEX_CLI + " station " + args + " 2>&1";
     std::FILE* p = ::popen(cmd.c_str(), "r");
     std::string out;
@@ -35,7 +35,7 @@ TEST(StationCommand, PoolOrderDecisionsAndReport) {
     const std::string db = (folder / "tags.db").string(), csv = (folder / "report.csv").string();
     const std::string on = " --db " + db + " --operator ann";
 
-    Run r = station("pool add lot 982000123456001..982000123456006 --owner 'farm A'" + on);
+    CliRun r = station("pool add lot 982000123456001..982000123456006 --owner 'farm A'" + on);
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("pool lot: 6 numbers: 6 free"), std::string::npos) << r.out;
     r = station("order --pool lot --template eartag_template --templates examples --count 5" + on);

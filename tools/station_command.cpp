@@ -59,12 +59,12 @@ void print_status(Journal& j, std::ostream& out) {
     out << "journal " << j.shown_target() << " (" << (j.backend() == station::Backend::sqlite ? "SQLite" : "PostgreSQL") << ", schema "
         << j.schema_version() << ")\n";
     const auto pools = j.pools();
-    out << "pools: " << (pools.empty() ? "none" : "") << "\n";
+    out << "pools:" << (pools.empty() ? " none" : "") << "\n";
     for (const auto& p : pools)
         out << "  " << Shown_input(p.name) << (p.owner.empty() ? "" : " (" + Shown_input(p.owner) + ")") << ": " << p.counts.total()
             << " numbers: " << counts_text(p.counts) << "\n";
     const auto orders = j.orders();
-    out << "orders: " << (orders.empty() ? "none" : "") << "\n";
+    out << "orders:" << (orders.empty() ? " none" : "") << "\n";
     for (const auto& o : orders) {
         out << "  order " << o.id << ": " << o.tag_count << " tags of pool " << Shown_input(o.pool) << ", template "
             << Shown_input(o.template_name) << ", " << o.tags_per_plate << " a plate; plates:";
