@@ -55,7 +55,9 @@ TEST(StationCommand, PoolOrderDecisionsAndReport) {
         << r.out;
     EXPECT_NE(r.out.find("lot (farm A): 6 numbers: 2 free, 2 marking, 2 interrupted"), std::string::npos) << r.out;
     EXPECT_EQ(station("confirm --plate 1" + on).status, 0);
-    EXPECT_EQ(station("confirm --plate 1" + on).status, 1);  // marked already
+    r = station("confirm --plate 1" + on);  // marked already: refused, and no success line
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "korvex station: refused: plate 1 is marked on station s1: only an interrupted plate is confirmed marked\n");
     EXPECT_EQ(station("reprint --plate 1" + on).status, 1);  // nothing unreadable
     r = station("void --plate 1 --reason 'bent, scrap'" + on);
     EXPECT_EQ(r.status, 0) << r.out;

@@ -190,16 +190,19 @@ ToolCommand add_station_command(CLI::App& app) {
                 if ((a->plate != 0) == !a->numbers.empty())
                     throw StationError(StationError::Kind::bad_input, "give either --plate or --numbers");
                 if (a->plate) {
-                    out << "voided " << plate_line(j.void_plate(a->plate, a->reason, who)) << "\n";
+                    const station::Plate p = j.void_plate(a->plate, a->reason, who);
+                    out << "voided " << plate_line(p) << "\n";
                 } else {
                     const auto numbers = parse_number_list(a->numbers);
                     j.void_numbers(numbers, a->reason, who);
                     out << "voided " << numbers.size() << " number" << (numbers.size() == 1 ? "" : "s") << "\n";
                 }
             } else if (*confirm) {
-                out << "marked: " << plate_line(j.confirm(a->plate, who)) << "\n";
+                const station::Plate p = j.confirm(a->plate, who);
+                out << "marked: " << plate_line(p) << "\n";
             } else if (*reprint) {
-                out << "queued " << plate_line(j.reprint(a->plate, who)) << "\n";
+                const station::Plate p = j.reprint(a->plate, who);
+                out << "queued " << plate_line(p) << "\n";
             } else if (*recover) {
                 const auto held = j.recover_at_start({a->operator_name, a->station});
                 out << "station " << Shown_input(a->station) << ": " << held.size() << " plate" << (held.size() == 1 ? "" : "s")

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "station/schema.hpp"
@@ -161,6 +162,9 @@ private:
     Journal(std::unique_ptr<SqlConnection> c, std::string shown);
     template <typename F>
     auto in_write(F&& f) -> decltype(f());
+    // One write transaction on plate `id`, read and locked first: returns f(plate, now).
+    template <typename F>
+    auto on_plate(int64_t id, const Actor& who, bool station_needed, F&& f) -> decltype(f(std::declval<const Plate&>(), std::string()));
     void touch(const Actor& who, bool station_needed, const std::string& now);
     Plate read_plate(int64_t id, bool lock);
     // Plate `id` to `to`, and its numbers in `numbers_from` to `numbers_to`; `time_column` (one of

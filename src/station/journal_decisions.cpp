@@ -16,10 +16,7 @@ std::string plate_is(const Plate& p) {
 }  // namespace
 
 Plate Journal::confirm(int64_t id, const Actor& who) {
-    return in_write([&] {
-        const std::string now = now_text();
-        touch(who, false, now);
-        const Plate p = read_plate(id, true);
+    return on_plate(id, who, false, [&](const Plate& p, const std::string& now) {
         if (p.state != PlateState::interrupted)
             throw StationError(StationError::Kind::refused, plate_is(p) + ": only an interrupted plate is confirmed marked");
         move_plate(id, PlateState::marked, NumberState::interrupted, NumberState::marked, "marked_at", "confirmed marked by an operator", who, now);
@@ -29,10 +26,7 @@ Plate Journal::confirm(int64_t id, const Actor& who) {
 
 Plate Journal::void_plate(int64_t id, const std::string& reason, const Actor& who) {
     check_text("reason", reason, kMaxTextBytes);
-    return in_write([&] {
-        const std::string now = now_text();
-        touch(who, false, now);
-        const Plate p = read_plate(id, true);
+    return on_plate(id, who, false, [&](const Plate& p, const std::string& now) {
         if (p.state == PlateState::queued)
             throw StationError(StationError::Kind::refused, plate_is(p) + ": nothing of it was marked, nothing to void");
         if (p.state == PlateState::marking)
@@ -69,10 +63,7 @@ void Journal::void_numbers(const std::vector<std::string>& numbers, const std::s
 }
 
 Plate Journal::reprint(int64_t id, const Actor& who) {
-    return in_write([&] {
-        const std::string now = now_text();
-        touch(who, false, now);
-        const Plate p = read_plate(id, true);
+    return on_plate(id, who, false, [&](const Plate& p, const std::string& now) {
         int64_t unreadable = 0;
         for (const PlateTag& t : p.numbers) unreadable += t.state == NumberState::unreadable;
         if (p.state != PlateState::unreadable || unreadable == 0)

@@ -73,10 +73,7 @@ std::optional<Plate> Journal::claim(const Actor& who, std::optional<int64_t> ord
 }
 
 Plate Journal::mark_done(int64_t id, const Actor& who) {
-    return in_write([&] {
-        const std::string now = now_text();
-        touch(who, true, now);
-        const Plate p = read_plate(id, true);
+    return on_plate(id, who, true, [&](const Plate& p, const std::string& now) {
         if (p.state != PlateState::marking)
             throw StationError(StationError::Kind::refused, "plate " + std::to_string(id) + " is " + state_name(p.state) + ", not being marked");
         if (p.station != who.station)
@@ -87,10 +84,7 @@ Plate Journal::mark_done(int64_t id, const Actor& who) {
 }
 
 NumberState Journal::record_read_back(int64_t id, int slot, const std::string& read, const Actor& who) {
-    return in_write([&] {
-        const std::string now = now_text();
-        touch(who, true, now);
-        const Plate p = read_plate(id, true);
+    return on_plate(id, who, true, [&](const Plate& p, const std::string& now) {
         if (p.state != PlateState::marked && p.state != PlateState::unreadable)
             throw StationError(StationError::Kind::refused, "plate " + std::to_string(id) + " is " + state_name(p.state) +
                                                                 ": its codes are read back once it is marked");
@@ -118,10 +112,7 @@ NumberState Journal::record_read_back(int64_t id, int slot, const std::string& r
 
 Plate Journal::interrupt(int64_t id, const std::string& why, const Actor& who) {
     check_text("reason", why, kMaxTextBytes);
-    return in_write([&] {
-        const std::string now = now_text();
-        touch(who, true, now);
-        const Plate p = read_plate(id, true);
+    return on_plate(id, who, true, [&](const Plate& p, const std::string& now) {
         if (p.state != PlateState::marking || p.station != who.station)
             throw StationError(StationError::Kind::refused, "plate " + std::to_string(id) + " is not being marked by station " + who.station);
         move_plate(id, PlateState::interrupted, NumberState::marking, NumberState::interrupted, nullptr, why, who, now);

@@ -58,4 +58,13 @@ auto Journal::in_write(F&& f) -> decltype(f()) {
     });
 }
 
+template <typename F>
+auto Journal::on_plate(int64_t id, const Actor& who, bool station_needed, F&& f) -> decltype(f(std::declval<const Plate&>(), std::string())) {
+    return in_write([&] {
+        const std::string now = now_text();
+        touch(who, station_needed, now);
+        return f(read_plate(id, true), now);
+    });
+}
+
 }  // namespace korvex::station

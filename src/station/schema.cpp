@@ -141,29 +141,48 @@ constexpr const char* kPlateRefused =
     " OR (NEW.state <> OLD.state AND NOT EXISTS (SELECT 1 FROM transitions t"
     "     WHERE t.kind = 'plate' AND t.from_state = OLD.state AND t.to_state = NEW.state))";
 
-constexpr const char* kTriggersV1Sqlite = R"SQL(
-CREATE TRIGGER numbers_guard BEFORE UPDATE ON numbers WHEN {NUMBER_REFUSED}
-BEGIN SELECT RAISE(ABORT, 'the journal refuses this change of a number (its state may only follow the transitions, its pool and plate never change)'); END;
-CREATE TRIGGER numbers_new AFTER INSERT ON numbers BEGIN
+// The triggers of a table whose rows have a state ({TABLE} numbers or plates, {KIND} number or
+// plate): refuse a change {REFUSED} names, write an event for every row added and every change
+// of state, refuse deleting rows.
+constexpr const char* kStateTriggersSqlite = R"SQL(
+CREATE TRIGGER {TABLE}_guard BEFORE UPDATE ON {TABLE} WHEN {REFUSED}
+BEGIN SELECT RAISE(ABORT, 'the journal refuses this change of a {KIND} (its state may only follow the transitions)'); END;
+CREATE TRIGGER {TABLE}_new AFTER INSERT ON {TABLE} BEGIN
     INSERT INTO events (happened_at, kind, number, plate_id, station, operator_name, from_state, to_state, note)
-    VALUES (NEW.updated_at, 'number', NEW.number, NEW.plate_id, NEW.station, NEW.operator_name, 'new', NEW.state, NEW.note);
+    VALUES (NEW.updated_at, '{KIND}', {EVENT_NUMBER}, {EVENT_PLATE}, NEW.station, NEW.operator_name, 'new', NEW.state, NEW.note);
 END;
-CREATE TRIGGER numbers_log AFTER UPDATE OF state ON numbers WHEN NEW.state <> OLD.state BEGIN
+CREATE TRIGGER {TABLE}_log AFTER UPDATE OF state ON {TABLE} WHEN NEW.state <> OLD.state BEGIN
     INSERT INTO events (happened_at, kind, number, plate_id, station, operator_name, from_state, to_state, note)
-    VALUES (NEW.updated_at, 'number', NEW.number, NEW.plate_id, NEW.station, NEW.operator_name, OLD.state, NEW.state, NEW.note);
+    VALUES (NEW.updated_at, '{KIND}', {EVENT_NUMBER}, {EVENT_PLATE}, NEW.station, NEW.operator_name, OLD.state, NEW.state, NEW.note);
 END;
-CREATE TRIGGER numbers_kept BEFORE DELETE ON numbers BEGIN SELECT RAISE(ABORT, 'numbers are never deleted from the journal'); END;
-CREATE TRIGGER plates_guard BEFORE UPDATE ON plates WHEN {PLATE_REFUSED}
-BEGIN SELECT RAISE(ABORT, 'the journal refuses this change of a plate (its state may only follow the transitions)'); END;
-CREATE TRIGGER plates_new AFTER INSERT ON plates BEGIN
-    INSERT INTO events (happened_at, kind, number, plate_id, station, operator_name, from_state, to_state, note)
-    VALUES (NEW.updated_at, 'plate', NULL, NEW.id, NEW.station, NEW.operator_name, 'new', NEW.state, NEW.note);
-END;
-CREATE TRIGGER plates_log AFTER UPDATE OF state ON plates WHEN NEW.state <> OLD.state BEGIN
-    INSERT INTO events (happened_at, kind, number, plate_id, station, operator_name, from_state, to_state, note)
-    VALUES (NEW.updated_at, 'plate', NULL, NEW.id, NEW.station, NEW.operator_name, OLD.state, NEW.state, NEW.note);
-END;
-CREATE TRIGGER plates_kept BEFORE DELETE ON plates BEGIN SELECT RAISE(ABORT, 'plates are never deleted from the journal'); END;
+CREATE TRIGGER {TABLE}_kept BEFORE DELETE ON {TABLE} BEGIN SELECT RAISE(ABORT, '{TABLE} are never deleted from the journal'); END;
+)SQL";
+
+constexpr const char* kStateTriggersPostgresql = R"SQL(
+CREATE FUNCTION journal_{KIND}_guard() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF {REFUSED} THEN
+        RAISE EXCEPTION 'the journal refuses this change of {KIND} % (% -> %)', {OLD_KEY}, OLD.state, NEW.state;
+    END IF;
+    RETURN NEW;
+END $$;
+CREATE FUNCTION journal_{KIND}_log() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF TG_OP = 'INSERT' OR NEW.state <> OLD.state THEN
+        INSERT INTO events (happened_at, kind, number, plate_id, station, operator_name, from_state, to_state, note)
+        VALUES (NEW.updated_at, '{KIND}', {EVENT_NUMBER}, {EVENT_PLATE}, NEW.station, NEW.operator_name,
+                CASE WHEN TG_OP = 'INSERT' THEN 'new' ELSE OLD.state END, NEW.state, NEW.note);
+    END IF;
+    RETURN NULL;
+END $$;
+CREATE TRIGGER {TABLE}_guard BEFORE UPDATE ON {TABLE} FOR EACH ROW EXECUTE FUNCTION journal_{KIND}_guard();
+CREATE TRIGGER {TABLE}_log AFTER INSERT OR UPDATE ON {TABLE} FOR EACH ROW EXECUTE FUNCTION journal_{KIND}_log();
+CREATE TRIGGER {TABLE}_kept BEFORE DELETE OR TRUNCATE ON {TABLE} FOR EACH STATEMENT
+    EXECUTE FUNCTION journal_refuse('{TABLE} are never deleted from the journal');
+)SQL";
+
+// The event table is append-only; the transitions change only by migration.
+constexpr const char* kKeptTablesSqlite = R"SQL(
 CREATE TRIGGER events_kept_u BEFORE UPDATE ON events BEGIN SELECT RAISE(ABORT, 'the event table is append-only'); END;
 CREATE TRIGGER events_kept_d BEFORE DELETE ON events BEGIN SELECT RAISE(ABORT, 'the event table is append-only'); END;
 CREATE TRIGGER transitions_kept_i BEFORE INSERT ON transitions BEGIN SELECT RAISE(ABORT, 'the transitions change only by migration'); END;
@@ -171,49 +190,9 @@ CREATE TRIGGER transitions_kept_u BEFORE UPDATE ON transitions BEGIN SELECT RAIS
 CREATE TRIGGER transitions_kept_d BEFORE DELETE ON transitions BEGIN SELECT RAISE(ABORT, 'the transitions change only by migration'); END;
 )SQL";
 
-constexpr const char* kTriggersV1Postgresql = R"SQL(
+constexpr const char* kKeptTablesPostgresql = R"SQL(
 CREATE FUNCTION journal_refuse() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN RAISE EXCEPTION '%', TG_ARGV[0]; END $$;
-CREATE FUNCTION journal_number_guard() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    IF {NUMBER_REFUSED} THEN
-        RAISE EXCEPTION 'the journal refuses this change of number % (% -> %)', OLD.number, OLD.state, NEW.state;
-    END IF;
-    RETURN NEW;
-END $$;
-CREATE FUNCTION journal_number_log() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    IF TG_OP = 'INSERT' OR NEW.state <> OLD.state THEN
-        INSERT INTO events (happened_at, kind, number, plate_id, station, operator_name, from_state, to_state, note)
-        VALUES (NEW.updated_at, 'number', NEW.number, NEW.plate_id, NEW.station, NEW.operator_name,
-                CASE WHEN TG_OP = 'INSERT' THEN 'new' ELSE OLD.state END, NEW.state, NEW.note);
-    END IF;
-    RETURN NULL;
-END $$;
-CREATE FUNCTION journal_plate_guard() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    IF {PLATE_REFUSED} THEN
-        RAISE EXCEPTION 'the journal refuses this change of plate % (% -> %)', OLD.id, OLD.state, NEW.state;
-    END IF;
-    RETURN NEW;
-END $$;
-CREATE FUNCTION journal_plate_log() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    IF TG_OP = 'INSERT' OR NEW.state <> OLD.state THEN
-        INSERT INTO events (happened_at, kind, number, plate_id, station, operator_name, from_state, to_state, note)
-        VALUES (NEW.updated_at, 'plate', NULL, NEW.id, NEW.station, NEW.operator_name,
-                CASE WHEN TG_OP = 'INSERT' THEN 'new' ELSE OLD.state END, NEW.state, NEW.note);
-    END IF;
-    RETURN NULL;
-END $$;
-CREATE TRIGGER numbers_guard BEFORE UPDATE ON numbers FOR EACH ROW EXECUTE FUNCTION journal_number_guard();
-CREATE TRIGGER numbers_log AFTER INSERT OR UPDATE ON numbers FOR EACH ROW EXECUTE FUNCTION journal_number_log();
-CREATE TRIGGER numbers_kept BEFORE DELETE OR TRUNCATE ON numbers FOR EACH STATEMENT
-    EXECUTE FUNCTION journal_refuse('numbers are never deleted from the journal');
-CREATE TRIGGER plates_guard BEFORE UPDATE ON plates FOR EACH ROW EXECUTE FUNCTION journal_plate_guard();
-CREATE TRIGGER plates_log AFTER INSERT OR UPDATE ON plates FOR EACH ROW EXECUTE FUNCTION journal_plate_log();
-CREATE TRIGGER plates_kept BEFORE DELETE OR TRUNCATE ON plates FOR EACH STATEMENT
-    EXECUTE FUNCTION journal_refuse('plates are never deleted from the journal');
 CREATE TRIGGER events_kept BEFORE UPDATE OR DELETE OR TRUNCATE ON events FOR EACH STATEMENT
     EXECUTE FUNCTION journal_refuse('the event table is append-only');
 CREATE TRIGGER transitions_kept BEFORE INSERT OR UPDATE OR DELETE OR TRUNCATE ON transitions FOR EACH STATEMENT
@@ -225,14 +204,28 @@ void replace_all(std::string& text, const std::string& token, const std::string&
         text.replace(at, token.size(), with);
 }
 
+std::string state_triggers(bool sqlite, const char* table, const char* kind, const char* refused, const char* old_key,
+                           const char* event_number, const char* event_plate) {
+    std::string t = sqlite ? kStateTriggersSqlite : kStateTriggersPostgresql;
+    replace_all(t, "{REFUSED}", refused);
+    replace_all(t, "{TABLE}", table);
+    replace_all(t, "{KIND}", kind);
+    replace_all(t, "{OLD_KEY}", old_key);
+    replace_all(t, "{EVENT_NUMBER}", event_number);
+    replace_all(t, "{EVENT_PLATE}", event_plate);
+    return t;
+}
+
 // The statements of version `v` for this connection's database.
 std::string version_script(int v, SqlConnection& c) {
+    const bool sqlite = c.backend() == Backend::sqlite;
     std::string s;
-    if (v == 1) s = std::string(kTablesV1) + (c.backend() == Backend::sqlite ? kTriggersV1Sqlite : kTriggersV1Postgresql);
+    if (v == 1)
+        s = std::string(kTablesV1) + (sqlite ? kKeptTablesSqlite : kKeptTablesPostgresql) +
+            state_triggers(sqlite, "numbers", "number", kNumberRefused, "OLD.number", "NEW.number", "NEW.plate_id") +
+            state_triggers(sqlite, "plates", "plate", kPlateRefused, "OLD.id", "NULL", "NEW.id");
     replace_all(s, "{ID}", c.dialect().id_column);
     replace_all(s, "{DIGITS}", c.dialect().digits_only);
-    replace_all(s, "{NUMBER_REFUSED}", kNumberRefused);
-    replace_all(s, "{PLATE_REFUSED}", kPlateRefused);
     return s;
 }
 
