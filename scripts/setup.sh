@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
   clang-14 libclang-rt-14-dev
   dpkg-dev file binutils  # the Debian package: cpack's dependency scan (dpkg-shlibdeps, file), readelf
+  libsqlite3-dev libpqxx-dev postgresql  # the station's journal; its tests start their own PostgreSQL cluster
 )
 
 missing=()

@@ -22,6 +22,7 @@
 #include "template/pens.hpp"
 #include "template/print_setup.hpp"
 #include "template/template_file.hpp"
+#include "template_tags.hpp"
 
 namespace korvex::tool {
 
@@ -172,12 +173,8 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
     SimulatedMachine::Options options;
     options.trace = false;
     SimulatedMachine machine(options);
-    auto owned = std::make_unique<State>();
+    const std::unique_ptr<State> owned = private_template_state(machine);
     State& s = *owned;
-    s.platform = machine.platform();
-    s.clock.dblTicksPerUs = Timer_ticks_per_us(s);
-    Hardware_defaults(s, kHardwareDefaults);
-    Hardware_defaults(s, kHardwareDirectionTable);
 
     std::string base_stored;
     std::array<int32_t, kCategories> counters{};
