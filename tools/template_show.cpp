@@ -207,6 +207,9 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
     else if (machine_file_failed) out << "cannot be read: pens, hardware and zones below are the library's defaults\n";
     else if (!load.magic) out << "not a template file (wrong first line): pens, hardware and zones are left as they were\n";
     else if (machine_part_failed) out << "machine part read in part (see the failed steps below)\n";
+    if (load.machine_file_damaged())
+        err << "korvex template show: " << Shown_input(base, kShownFaultChars) << ".mc1 is damaged: " << load.damaged_records
+            << (load.damaged_records == 1 ? " record was" : " records were") << " not taken over (see the failed steps)\n";
     else out << "machine part read\n";
     int32_t cells = 0;
     try {
@@ -269,7 +272,7 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
             out << (k ? ", " : "") << s.tmpl.catLines.at(k, 0) << " " << category_name(k);
         out << "\n";
     }
-    return 0;
+    return load.machine_file_damaged() ? 1 : 0;
 }
 
 }  // namespace korvex::tool
