@@ -150,12 +150,18 @@ ValueReader::Field ValueReader::next_field() {
 }
 
 std::size_t ValueReader::line_at(std::size_t offset) const {
-    std::size_t line = 1;
     const char* const at = begin_ + std::min(offset, static_cast<std::size_t>(end_ - begin_));
-    for (const char* p = begin_; p < at; ++p) {
-        if (*p == '\n' || (*p == '\r' && (p + 1 == end_ || p[1] != '\n'))) ++line;
+    // Counting goes on from the last answer when it lies before: a reader asks in file order, so a
+    // whole file is counted through once, however many lines are asked for.
+    if (at < line_counted_to_) {
+        line_counted_to_ = begin_;
+        line_counted_ = 1;
     }
-    return line;
+    for (const char* p = line_counted_to_; p < at; ++p) {
+        if (*p == '\n' || (*p == '\r' && (p + 1 == end_ || p[1] != '\n'))) ++line_counted_;
+    }
+    line_counted_to_ = at;
+    return line_counted_;
 }
 
 void ValueReader::fail(FaultKind kind, const char* start, const std::string& what) const {

@@ -158,6 +158,8 @@ private:
     const char* begin_;
     const char* pos_;
     const char* end_;
+    mutable const char* line_counted_to_ = begin_;  // line_at's count so far: line_counted_ lines
+    mutable std::size_t line_counted_ = 1;          // start before this byte
 };
 
 }  // namespace korvex

@@ -85,8 +85,8 @@ public:
             std::string what = (failure.empty() ? "" : failure + "; ") + "its " + std::to_string(count) +
                                (count == 1 ? " value" : " values") + " from line " + std::to_string(line) +
                                " end inside line " + std::to_string(end_line) +
-                               (end_line > line ? ": a value is missing or a separator damaged"
-                                                : ": the line has a value too many or a separator or quote too many");
+                               (end_line > line ? ": its line holds fewer (a separator or a quote damaged)"
+                                                : ": its line holds more (a separator damaged)");
             stop(record, FaultKind::file, what, line);
             return false;
         }
@@ -106,7 +106,10 @@ public:
     }
     // The magic line, read before: it too must end its line.
     void magic_line_read() {
-        if (!in_.at_line_end()) stop("magic line", FaultKind::file, "the first line holds more than the magic text", 1);
+        if (!in_.at_line_end()) {
+            const std::size_t line = in_.line_at(in_.offset_bytes());
+            stop("magic line", FaultKind::file, "the magic text's line holds more values (line " + std::to_string(line) + ")", line);
+        }
     }
     bool lost() const { return lost_; }
 
