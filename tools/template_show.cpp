@@ -220,7 +220,7 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
         << (!have_nam ? "missing: no cells" : std::to_string(cells) + " cells" + (cell_list_failed ? ", read in part" : "")) << "\n";
     for (const TemplateStepFault& f : load.failed)
         out << "  step \"" << f.step << "\" failed (" << fault_kind_name(f.kind) << ": " << Shown_input(f.message, kShownFaultChars)
-            << "): what it did not reach is left as it was\n";
+            << (f.line > 0 ? "): it keeps its previous values\n" : "): what it did not reach is left as it was\n");
     out << "\n";
 
     // Pens: pen 1 and every pen a cell names.
