@@ -41,20 +41,6 @@ TEST(ValueReader, ValuesFollowEachOtherAcrossCommasLineEndsAndBlankLines) {
     EXPECT_EQ(f.kind(), FaultKind::eof);
     EXPECT_EQ(fault_of([] { ValueReader("").read_string(); }).kind(), FaultKind::eof);
     EXPECT_EQ(fault_of([] { ValueReader(" \r\n\t\n").read_double(); }).kind(), FaultKind::eof);
-
-    // Whether a value was the last of its line, whichever path read it; and the line of an offset.
-    ValueReader lines("1,2\r\n3, \n\"q\"x\n4.5");
-    EXPECT_EQ(lines.read_i16(), 1);
-    EXPECT_FALSE(lines.at_line_end());
-    EXPECT_EQ(lines.read_i16(), 2);
-    EXPECT_TRUE(lines.at_line_end());
-    EXPECT_EQ(lines.line_at(lines.next_value_offset()), 2u);
-    EXPECT_EQ(lines.read_i16(), 3);
-    EXPECT_TRUE(lines.at_line_end());  // a comma before the line end only closes the value
-    EXPECT_EQ(lines.read_string(), "q");
-    EXPECT_TRUE(lines.at_line_end());
-    EXPECT_EQ(lines.read_single(), 4.5f);
-    EXPECT_TRUE(lines.at_line_end());
 }
 
 TEST(ValueReader, StringsQuotedOrPlainAndEmptyValues) {
