@@ -207,6 +207,10 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
             return stopped();
     }
     if (!call("e_setPrintInfo", [&] { dll.e_setPrintInfo(o.base); })) return stopped();
+    if (thread_state().tmpl.load_report.machine_file_damaged()) {
+        err << "korvex eartag: " << Shown_input(base, 200) << ".mc1 is damaged (see the message above); nothing was marked\n";
+        return 1;
+    }
 
     // What the template asks for, as the print set-up sorted it.
     const State& s = thread_state();

@@ -146,12 +146,13 @@ void Commands_walk(const GlyphBuffer& glyph, Pen&& pen, Move&& move) {
 }
 
 // The scanner still stands where the previous character ended. A glyph that starts with the pen
-// down would otherwise mark its first stroke from there: it goes to its origin dark first.
+// down would otherwise open the gate there and mark its first stroke from there: before the first
+// gate opening of a glyph the scanner goes to the glyph's origin dark (the laser off first, should
+// it still be on).
 void Origin_approach(State& s, float x_mm, float y_mm) {
     const double k = s.hw.sngStepsPerMm;
-    Laser_switch(s, kFalse);
+    if (s.sig.blnLaserOn != 0) Laser_switch(s, kFalse);
     Scan_vector(s, to_single(real_div(s.scan.lngPosX, k)), to_single(real_div(s.scan.lngPosY, k)), x_mm, y_mm);
-    Laser_switch(s, kTrue);
 }
 
 }  // namespace
@@ -245,14 +246,25 @@ void Glyph_mark_strokes(State& s, float x, float y, float sx, float sy, float m1
     const double mm_x = real_div(sx, s.hw.sngStepsPerMm);
     const double mm_y = real_div(sy, s.hw.sngStepsPerMm);
     int32_t u = 0, v = 0;
-    bool first = true;
+    bool first = true;  // no segment issued and no approach made yet: the pen is at the origin
     auto X_of = [&](int32_t pu, int32_t pv) { return to_single(pu * mm_x * m11 + pv * mm_y * m12 + ox + x); };
     auto Y_of = [&](int32_t pu, int32_t pv) { return to_single(pu * mm_x * m21 + pv * mm_y * m22 + oy + y); };
     Commands_walk(
-        s.font.bytGlyph, [&](bool down) { Laser_switch(s, to_vbool(down)); },
+        s.font.bytGlyph,
+        [&](bool down) {
+            if (down && first) {
+                Origin_approach(s, X_of(0, 0), Y_of(0, 0));
+                first = false;
+            }
+            Laser_switch(s, to_vbool(down));
+        },
         [&](int32_t du, int32_t dv) {
             const float x0 = X_of(u, v), y0 = Y_of(u, v);
-            if (first && s.sig.blnLaserOn != 0) Origin_approach(s, x0, y0);
+            if (first && s.sig.blnLaserOn != 0) {
+                // Still emitting from before the glyph, with no pen command yet.
+                Origin_approach(s, x0, y0);
+                Laser_switch(s, kTrue);
+            }
             first = false;
             Scan_vector(s, x0, y0, X_of(u + du, v + dv), Y_of(u + du, v + dv));
             u += du;
