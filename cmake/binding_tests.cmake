@@ -2,6 +2,11 @@
 # tree; the Python module's own tests; the Debian package's control data and contents, and its
 # unpacked copy built against from outside (find_package and pkg-config) and used from C, C++,
 # Python and the korvex program.
+# The system's interpreter, the one the Debian package is for (with python3-numpy for the module's
+# tests), rather than whichever python3 comes first on the PATH.
+if(NOT Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
+  set(Python3_EXECUTABLE /usr/bin/python3)
+endif()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(KORVEX_PYTHON_ENV "PYTHONPATH=${CMAKE_BINARY_DIR}/python" "PYTHONDONTWRITEBYTECODE=1")
 
