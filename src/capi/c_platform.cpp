@@ -96,7 +96,7 @@ int32_t korvex_create(korvex_object** object) {
             if (korvex::current_platform().card == &korvex::default_backends().card()) choose(nullptr, nullptr, nullptr);
             t_choice.chosen = true;
         }
-        *object = new korvex_object();
+        *object = korvex::capi::register_object(std::make_shared<korvex::capi::Object>());
         return 0;
     });
 }
