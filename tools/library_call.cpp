@@ -1,6 +1,7 @@
 // The guarded library call of the tools' jobs (korvex mark, plot, text, eartag).
 #include "library_call.hpp"
 
+#include "core/shown_input.hpp"
 #include "korvex/fault.hpp"
 #include "state/state.hpp"
 
@@ -73,7 +74,7 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
                             ", which ended before the library read the operator keys; the job was not continued";
         stop_ += machine_.gate_emitting() ? "; the laser is STILL ON" : "; the laser is off";
     }
-    if (!ok) err_ << prefix_ << ": " << failure_ << "\n";
+    if (!ok) err_ << prefix_ << ": " << Shown_input(failure_, kShownMessageChars) << "\n";
     return ok && !interrupted_;
 }
 
