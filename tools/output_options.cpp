@@ -38,7 +38,9 @@ bool write_text_output(const std::string& path, const char* what, std::ostream& 
     if (path == "-") {
         write(out);
         out.flush();
-        return static_cast<bool>(out);
+        if (out) return true;
+        err << tool << ": the " << what << " cannot be written to standard output\n";
+        return false;
     }
     try {
         OutputFile file(path, what);

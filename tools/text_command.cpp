@@ -59,20 +59,8 @@ bool mark_text(State& s, const TextCommand& c, std::string& fonts_used, std::str
     cell.FontWide = s.tmpl.FontWideWork = font_record(wide, c);
     cell.FontNarrow = s.tmpl.FontNarrowWork = font_record(narrow, c);
     if (Font_load(s) == kFalse) return false;
-    s.font.unmarkedChars.clear();
     Text_mark(s, c.x_mm, c.y_mm, 1.0f, 1.0f);
     return true;
-}
-
-// "2 characters not marked as given: "€" (no glyph in ...), ..." for the characters the text
-// layout noted; empty when there were none.
-std::string unmarked_report(const std::vector<UnmarkedChar>& chars) {
-    if (chars.empty()) return {};
-    std::string line = std::to_string(chars.size()) + (chars.size() == kUnmarkedCharsKept ? " or more" : "") +
-                       (chars.size() == 1 ? " character" : " characters") + " not marked as given:";
-    for (std::size_t i = 0; i < chars.size(); ++i)
-        line += (i ? ", \"" : " \"") + Shown_input(chars[i].text) + "\" (" + Shown_input(chars[i].why, kShownPathChars) + ")";
-    return line;
 }
 
 }  // namespace
@@ -134,11 +122,6 @@ int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
             calls.report.failure = "无相应字库！ (a font key whose file is not in " + Shown_input(font_folder, kShownPathChars) + ")";
             err << "korvex text: " << calls.report.failure << "\n";
             calls.report.completed = false;
-        }
-        // What the fonts could not show is marked around; the job did not mark the text as given.
-        if (const std::string unmarked = unmarked_report(thread_state().font.unmarkedChars); !unmarked.empty()) {
-            err << "korvex text: " << unmarked << "\n";
-            if (calls.report.failure.empty()) calls.report.failure = unmarked;
         }
         return calls.report;
     }, out, err);
