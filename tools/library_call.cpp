@@ -1,6 +1,7 @@
 // The guarded library call of the tools' jobs (korvex mark, plot, text, eartag).
 #include "library_call.hpp"
 
+#include "core/shown_input.hpp"
 #include "korvex/fault.hpp"
 #include "state/state.hpp"
 
@@ -39,6 +40,21 @@ private:
     bool said_ = false;
 };
 
+namespace {
+
+// "2 characters not marked as given: "€" (no glyph in ...), ..." for the characters the text
+// layout noted during a call; empty when there were none.
+std::string unmarked_report(const std::vector<UnmarkedChar>& chars) {
+    if (chars.empty()) return {};
+    std::string line = std::to_string(chars.size()) + (chars.size() == kUnmarkedCharsKept ? " or more" : "") +
+                       (chars.size() == 1 ? " character" : " characters") + " not marked as given:";
+    for (std::size_t i = 0; i < chars.size(); ++i)
+        line += (i ? ", \"" : " \"") + Shown_input(chars[i].text) + "\" (" + Shown_input(chars[i].why, kShownPathChars) + ")";
+    return line;
+}
+
+}  // namespace
+
 LibraryCaller::LibraryCaller(SimulatedMachine& machine, JobInterrupt* interrupt, std::ostream& err, std::string prefix,
                              std::string& failure, bool& interrupted, std::string& stop)
     : machine_(machine), interrupt_(interrupt), err_(err), prefix_(std::move(prefix)), failure_(failure),
@@ -50,6 +66,7 @@ LibraryCaller::~LibraryCaller() = default;
 
 bool LibraryCaller::operator()(const char* name, const std::function<void()>& member) {
     const int interrupted_before = interrupt_ ? interrupt_->interrupted_calls() : 0;
+    if (thread_state_exists()) thread_state().font.unmarkedChars.clear();
     bool ok = true;
     {
         JobInterrupt::Call scope(interrupt_);
@@ -64,6 +81,12 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
     const auto& boxes = machine_.ui().shown();
     for (; shown_ < boxes.size(); ++shown_)
         err_ << prefix_ << ": message \"" << boxes[shown_].title << "\": " << boxes[shown_].text << "\n";
+    // Text the fonts could not show was marked around: the call did not mark what it was given.
+    if (const std::string unmarked = thread_state_exists() ? unmarked_report(thread_state().font.unmarkedChars) : "";
+        !unmarked.empty()) {
+        err_ << prefix_ << ": " << name << ": " << unmarked << "\n";
+        if (failure_.empty()) failure_ = std::string(name) + ": " + unmarked;
+    }
     if (interrupt_ && interrupt_->interrupted_calls() > interrupted_before) {
         interrupted_ = true;
         // The library's own abort flag tells whether it took the stop or the call ended first.
@@ -73,7 +96,7 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
                             ", which ended before the library read the operator keys; the job was not continued";
         stop_ += machine_.gate_emitting() ? "; the laser is STILL ON" : "; the laser is off";
     }
-    if (!ok) err_ << prefix_ << ": " << failure_ << "\n";
+    if (!ok) err_ << prefix_ << ": " << Shown_input(failure_, kShownMessageChars) << "\n";
     return ok && !interrupted_;
 }
 

@@ -7,6 +7,8 @@
 #include <iostream>
 #include <memory>
 
+#include "cli_ranges.hpp"
+#include "core/shown_input.hpp"
 #include "interface/fault_boundary.hpp"
 #include "job_options.hpp"
 #include "mark_command.hpp"
@@ -36,13 +38,14 @@ void Plot_on_machine(const PlotOptions& o) {
 
 int run_plot_command(PlotOptions o, std::ostream& out, std::ostream& err) {
     if (!prepare_job("korvex plot", o.input, o.params, o.head_steps_per_mm, o.outputs, err)) return 2;
-    if (!(std::isfinite(o.scale_mm) && o.scale_mm > 0.0) || !std::isfinite(o.angle_deg) || !(o.fill_mm >= 0.0f)) {
+    if (!(std::isfinite(o.scale_mm) && o.scale_mm > 0.0) || !std::isfinite(o.angle_deg) ||
+        !(std::isfinite(o.fill_mm) && o.fill_mm >= 0.0f)) {
         err << "korvex plot: the scale must be positive, the angle finite and the fill spacing 0 or more\n";
         return 2;
     }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(o.input, ec)) {
-        err << "korvex plot: cannot read " << o.input << "\n";
+        err << "korvex plot: cannot read " << Shown_input(o.input, kShownPathChars) << "\n";
         return 2;
     }
     const MachineJobSetup setup{o.real_time, o.grid_folder, o.head_steps_per_mm, o.outputs, o.card};
@@ -64,6 +67,7 @@ ToolCommand add_plot_command(CLI::App& app) {
     c.sub->add_option("--scale", o->scale_mm, "mm per plot unit")->capture_default_str();
     c.sub->add_option("--angle", o->angle_deg, "rotation, degrees counter-clockwise")->capture_default_str();
     c.sub->add_option("--fill", o->fill_mm, "hatch the drawing with lines this far apart, mm (0: no fill)")
+        ->check(in_range(0))
         ->capture_default_str();
     add_mark_parameter_options(c.sub, o->params);
     c.sub->add_option("--grid", o->grid_folder, "library folder holding the grid file (default: no grid)");

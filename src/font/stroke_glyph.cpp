@@ -40,12 +40,17 @@ public:
     ShapeReader(std::span<const uint8_t> file, int64_t pos) : file_(file), pos_(pos) {}
     uint8_t next() {
         const int64_t p = pos_++;
-        return p >= 0 && static_cast<uint64_t>(p) < file_.size() ? file_[static_cast<std::size_t>(p)] : 0;
+        if (p >= 0 && static_cast<uint64_t>(p) < file_.size()) return file_[static_cast<std::size_t>(p)];
+        past_end_ = true;
+        return 0;
     }
+    // Whether a byte beyond the file was read.
+    bool past_end() const { return past_end_; }
 
 private:
     std::span<const uint8_t> file_;
     int64_t pos_;
+    bool past_end_ = false;
 };
 
 // Appends to the command list; the 4093rd byte is a fault, never a write past the buffer.
@@ -184,8 +189,54 @@ void Glyph_read_strokes_from(std::span<const uint8_t> file, int64_t glyph_number
 
 void Glyph_read_strokes(State& s, int32_t row, int32_t cell, const std::string& path, int16_t cols, int16_t rows,
                         int16_t rowBegin) {
-    const std::shared_ptr<const FontFileBytes> file = Font_file_bytes(path);
+    const std::shared_ptr<const FontFileBytes> file = Stroke_font_file(path);
     Glyph_read_strokes_from(*file, Glyph_number(row, cell, rowBegin), cols, rows, s.font.bytGlyph);
+}
+
+bool Stroke_glyph_empty(const GlyphBuffer& glyph) { return glyph.at(kGlyphCommandStart) == kCmdEnd; }
+
+bool Stroke_glyph_draws(const GlyphBuffer& glyph) {
+    bool down = false, draws = false;
+    Commands_walk(glyph, [&](bool pen_down) { down = pen_down; }, [&](int32_t, int32_t) { draws = draws || down; });
+    return draws;
+}
+
+std::string Stroke_font_problem(std::span<const uint8_t> file) {
+    if (file.empty()) return "the file is empty";
+    if (file.size() < 3) return "the file is shorter than one offset entry";
+    // The offset table runs from the start of the file to the first shape byte any entry points
+    // at; each of its entries must point past the table and into the file, and every glyph must
+    // end inside the file and fit the glyph buffer.
+    const auto size = static_cast<int64_t>(file.size());
+    int64_t table_end = size;
+    int64_t glyphs = 0;
+    GlyphBuffer glyph;
+    for (int64_t n = 0; 3 * n + 3 <= table_end; ++n) {
+        ShapeReader entry(file, 3 * n);
+        const int64_t b0 = entry.next(), b1 = entry.next(), b2 = entry.next();
+        const int64_t first = b0 + 256 * b1 + 65536 * b2;
+        if (first == 0) continue;
+        const std::string which = "the offset of glyph " + std::to_string(n) + " (" + std::to_string(first) + ")";
+        if (first - 1 >= size) return which + " points past the end of the file (" + std::to_string(size) + " bytes)";
+        if (first - 1 < 3 * n + 3) return which + " points into the offset table";
+        table_end = std::min(table_end, first - 1);
+        ShapeReader shape(file, first - 1);
+        CommandWriter out(glyph);
+        try {
+            Shape_bytes_convert(shape, out);
+        } catch (const Fault&) {
+            return "glyph " + std::to_string(n) + " is longer than the " + std::to_string(kGlyphCommandMax) +
+                   "-byte glyph buffer";
+        }
+        if (shape.past_end()) return "glyph " + std::to_string(n) + " runs past the end of the file";
+        ++glyphs;
+    }
+    if (glyphs == 0) return "the file holds no glyph";
+    return {};
+}
+
+std::shared_ptr<const FontFileBytes> Stroke_font_file(const std::string& path) {
+    return Font_file_bytes(path, Stroke_font_problem);
 }
 
 GlyphBox Stroke_glyph_box(const GlyphBuffer& glyph) {
