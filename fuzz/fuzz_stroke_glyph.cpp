@@ -1,6 +1,7 @@
-// libFuzzer harness for stroke font files: the input (after a 5-byte header) is read as a font
-// file, a few glyphs named by the header are normalised into the glyph buffer and measured. Reads
-// outside the file or writes past the buffer must never happen; a Fault is an accepted outcome.
+// libFuzzer harness for stroke font files: the input (after a 5-byte header) is checked as a font
+// file (the check must say what is wrong, never fault), then a few glyphs named by the header are
+// normalised into the glyph buffer and measured. Reads outside the file or writes past the buffer
+// must never happen; a Fault is an accepted outcome of reading a glyph.
 // Header: design width, design height, three glyph numbers (0xFF: glyph -1).
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::span<const uint8_t> file(data + kHeader, size - kHeader);
     const int16_t cols = data[0] == 0xFF ? 256 : data[0];  // 256 does not fit the buffer's byte
     const int16_t rows = data[1];
+    try {
+        (void)korvex::Stroke_font_problem(file);
+    } catch (...) {
+        __builtin_trap();
+    }
     for (std::size_t k = 2; k < kHeader; ++k) {
         const int64_t glyph_number = data[k] == 0xFF ? -1 : data[k];
         try {

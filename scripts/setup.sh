@@ -7,11 +7,13 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake ninja-build pkg-config python3
+  python3-numpy  # the Python module's tests give it numpy arrays
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libcairo2-dev libfreetype-dev libfontconfig-dev libdmtx-dev
   fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
   clang-14 libclang-rt-14-dev
   dpkg-dev file binutils  # the Debian package: cpack's dependency scan (dpkg-shlibdeps, file), readelf
+  libsqlite3-dev libpqxx-dev postgresql  # the station's journal; its tests start their own PostgreSQL cluster
 )
 
 missing=()

@@ -60,6 +60,8 @@ Mc1Text distinct_mc1() {
     // Position 2 is a 16-bit value; the pen's laser values must program a type-3 laser: power
     // (16) and frequency (18) are clamped, pulse width (26) 0 keeps gate mode.
     for (int p = 0; p < 256; ++p) m.pens[p][25] = "0";
+    // PenPasses (27) stays within its 1000 passes: (p mod 10) * 100 + 27.
+    for (int p = 0; p < 256; ++p) m.pens[p][26] = std::to_string(p % 10 * 100 + 27);
     // Section 3 by its field numbers (the order of the file).
     static constexpr int kSection3[68] = {1,  2,  3,  4,  7,  5,  6,  13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
                                           23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39,

@@ -25,7 +25,8 @@ struct Mc1Text {
     std::string text() const;  // values joined by commas, a line per record, CR LF line ends
 };
 
-// Pen p's value at file position j (1-30): p * 100 + j, the name at position 15 "pen<p>".
+// Pen p's value at file position j (1-30): p * 100 + j, the name at position 15 "pen<p>", the
+// pulse width (26) 0 and the passes (27) (p mod 10) * 100 + 27.
 // Hardware field f: its number (+ 0.5 for Single and Double fields), Booleans True for even
 // numbers, except the fields a working machine needs (turn 0, gate bit 7, steps 100/mm, ...).
 Mc1Text distinct_mc1();

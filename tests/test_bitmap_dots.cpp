@@ -188,3 +188,19 @@ TEST_F(BitmapDotsTest, ADataMatrixMarkedFromTheExampleTemplateReadsBackItsNumber
     EXPECT_EQ(machine.model().gate_openings() - openings, 3u + static_cast<uint64_t>(dark) * 4);
     EXPECT_EQ(tool::read_marked_code(machine.marks(), x0, y0, w, h, spot), number);
 }
+
+TEST_F(BitmapDotsTest, TheSquareCountIsTakenFromSingleQuotients) {
+    // Common settings whose quotient is a whole number in Single arithmetic but falls just short of
+    // it in Double: module 0.5 mm (W 8) at 0.05 mm, 1 mm (W 16) at 0.1, 0.75 mm (W 12) at 0.075,
+    // 0.5 mm at 0.025.
+    EXPECT_EQ(Module_last_square(0.5f, 0.05f), 5);
+    EXPECT_EQ(Module_last_square(1.0f, 0.1f), 5);
+    EXPECT_EQ(Module_last_square(0.75f, 0.075f), 5);
+    EXPECT_EQ(Module_last_square(0.5f, 0.025f), 10);
+    // The marked module has squares 0 to 5, the last of side 0 (a dot).
+    cell(0, 0, 8, 8, 0.05f);
+    bitmap({{0, 0x80}});
+    const uint64_t openings = machine.model().gate_openings();
+    Bitmap_dots(state(), 1);
+    EXPECT_EQ(machine.model().gate_openings() - openings, 3u + 6u);
+}

@@ -4,6 +4,7 @@
 // thread installed its own.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +81,15 @@ TEST_F(CInterfaceTest, CArgumentsAreCheckedAndStringsComeOutWhole) {
     EXPECT_EQ(KORVEX_ERROR_KIND(korvex_set_platform("punch card", nullptr, nullptr)), KORVEX_FAULT_ARGUMENT);
     EXPECT_EQ(KORVEX_ERROR_KIND(korvex_set_platform(nullptr, "sundial", nullptr)), KORVEX_FAULT_ARGUMENT);
     EXPECT_NE(std::string(korvex_last_fault_message()).find("sundial"), std::string::npos);
+    // A count no array in memory can have is the caller's mistake, not a failure inside the library.
+    double md[1] = {0};
+    const uint8_t bytes[1] = {0};
+    EXPECT_EQ(KORVEX_ERROR_KIND(korvex_Marking_data(laser, md, SIZE_MAX)), KORVEX_FAULT_ARGUMENT);
+    EXPECT_EQ(KORVEX_ERROR_KIND(korvex_e_PrintEarMark(laser, bytes, SIZE_MAX, numbers, 1, numbers, 1, bytes, 1)),
+              KORVEX_FAULT_ARGUMENT);
+    EXPECT_NE(std::string(korvex_fault_message(laser)).find("imageData"), std::string::npos);
+    EXPECT_EQ(KORVEX_ERROR_KIND(korvex_e_PrintEarMark(laser, bytes, 1, numbers, SIZE_MAX / 2, numbers, 1, bytes, 1)),
+              KORVEX_FAULT_ARGUMENT);
 
     ASSERT_EQ(korvex_set_Name(laser, "station \xc3\xa9"), 0);  // UTF-8 as given
     char small[5];
@@ -97,6 +107,46 @@ TEST_F(CInterfaceTest, CArgumentsAreCheckedAndStringsComeOutWhole) {
     EXPECT_EQ(korvex_port_In_Bit(laser, 3), 1);
     ASSERT_EQ(korvex_sim_set_input(3, 1), 0);
     EXPECT_EQ(korvex_port_In_Bit(laser, 3), 0);
+}
+
+// Handles are checked against the live objects: a destroyed, made-up or other thread's handle is an
+// argument error for members, fault queries and destroy alike, and never touches memory.
+TEST_F(CInterfaceTest, StaleMadeUpAndForeignHandlesAreRefused) {
+    auto refused = [](int32_t r, const char* why) {
+        EXPECT_EQ(KORVEX_ERROR_KIND(r), KORVEX_FAULT_ARGUMENT);
+        EXPECT_NE(std::string(korvex_last_fault_message()).find(why), std::string::npos) << korvex_last_fault_message();
+    };
+    korvex_object* gone = nullptr;
+    ASSERT_EQ(korvex_create(&gone), 0);
+    ASSERT_EQ(korvex_destroy(gone), 0);
+    korvex_object* fresh = nullptr;  // may take the memory the destroyed object had
+    ASSERT_EQ(korvex_create(&fresh), 0);
+    int32_t made_up_storage = 0;
+    for (korvex_object* bad : {gone, reinterpret_cast<korvex_object*>(&made_up_storage),
+                               reinterpret_cast<korvex_object*>(std::uintptr_t{16})}) {
+        refused(korvex_set_Name(bad, "x"), "unknown object handle");
+        EXPECT_EQ(korvex_fault_kind_of(bad), KORVEX_FAULT_ARGUMENT);
+        EXPECT_NE(std::string(korvex_fault_message(bad)).find("unknown"), std::string::npos);
+        refused(korvex_destroy(bad), "unknown object handle");
+    }
+    std::size_t length = 0;
+    ASSERT_EQ(korvex_get_Name(fresh, nullptr, 0, &length), 0);
+    EXPECT_EQ(length, 0u);  // the set_Name calls on the stale handle did not reach it
+    EXPECT_EQ(korvex_destroy(fresh), 0);
+    EXPECT_EQ(korvex_destroy(nullptr), 0);
+
+    // Another thread may neither use nor destroy this thread's object; an object left to a thread
+    // that ends goes with it.
+    korvex_object* orphan = nullptr;
+    std::thread other([&] {
+        refused(korvex_e_Relese(laser), "belongs to another thread");
+        EXPECT_NE(std::string(korvex_fault_message(laser)).find("another thread"), std::string::npos);
+        refused(korvex_destroy(laser), "belongs to another thread");
+        ASSERT_EQ(korvex_create(&orphan), 0);
+    });
+    other.join();
+    EXPECT_EQ(korvex_e_Relese(laser), 0);
+    refused(korvex_destroy(orphan), "unknown object handle");
 }
 
 TEST(CInterfacePlatform, CreateInstallsTheSimulationUnlessTheThreadChoseItsOwn) {

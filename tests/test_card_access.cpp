@@ -112,19 +112,23 @@ TEST_F(MachineTest, UnopenedCardTracesAccessesAndChangesNothing) {
     korvex_dll o;
     machine.card().set_present(false);
     state().hw.sngDaGain0 = 1.0f;
-    o.Marking_DA(10, 0);
-    o.port_Out_bit(7, 1);
+    EXPECT_FALSE(Card_open(state()));
+    // The members refuse an unopened card (a device fault); what reaches it anyway changes nothing.
+    EXPECT_THROW(o.Marking_DA(10, 0), Fault);
+    Marking_DA_volts(state(), 10, 0);
+    Port_out_bit_raw(state(), 7, 1);
     EXPECT_EQ(machine.card().da_channel(0), 0);
     EXPECT_EQ(machine.card().output_byte(0), 0);
-    EXPECT_EQ(trace_lines().size(), 5u);
+    EXPECT_EQ(trace_lines().size(), 6u);  // the open, four D/A writes, one output write
 }
 
 TEST_F(MachineTest, FaultLeavingAMemberPutsThePageBackToRest) {
     korvex_dll o;
+    ASSERT_TRUE(Card_open(state()));
     EXPECT_THROW(o.port_In_Bit(9), Fault);  // page 0x77, then the clock faults
     EXPECT_EQ(state().card.page_selected, 0xFF);
-    EXPECT_EQ(trace_lines(), (Lines{"card page 77", "card page FF"}));
+    EXPECT_EQ(trace_lines(), (Lines{"card open ok", "card page 77", "card page FF"}));
     // Already at rest: nothing extra is written.
     EXPECT_THROW(o.Marking_DA(1e300, 0), Fault);
-    EXPECT_EQ(trace_lines().size(), 2u);
+    EXPECT_EQ(trace_lines().size(), 3u);
 }

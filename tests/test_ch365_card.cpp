@@ -1,10 +1,12 @@
-// The real-card backend over a fake sysfs tree: discovery, open failures, and the bytes a short
-// job writes. The tree's resource file is an ordinary file standing for the bridge's I/O window;
-// after every access the test reads the file itself (the page register at 0xF1, the byte at the
-// written offset), so what is compared is what landed in the window, not what the backend says.
+// The real-card backend over a fake sysfs tree: discovery, open failures (files that are FIFOs or
+// devices among them, which must never block), and the bytes a short job writes. The tree's
+// resource file is an ordinary file standing for the bridge's I/O window; after every access the
+// test reads the file itself (the page register at 0xF1, the byte at the written offset), so what
+// is compared is what landed in the window, not what the backend says.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -206,4 +208,39 @@ TEST(SpinPacing, MeasuresTheCycleAndLeavesTheScannerStill) {
     EXPECT_EQ(card.access_count() - before, 100u * korvex::kCardWritesPerCycle);
     EXPECT_EQ(card.da_channel(0), 0x1234);
     EXPECT_EQ(card.da_channel(1), 0);
+}
+
+TEST(Ch365Card, SysfsFilesThatAreNotFilesNeverBlockAndNeverOpen) {
+    alarm(20);  // an open or read that blocks fails the test instead of hanging it
+    FakeSysfs tree;
+    // A device whose vendor file is a FIFO is skipped and said; so is a card whose BAR table is one.
+    tree.device("0000:05:00.0", "0x4348", "0x5049", {}, -1);
+    fs::remove(tree.root / "0000:05:00.0" / "vendor");
+    ASSERT_EQ(::mkfifo((tree.root / "0000:05:00.0" / "vendor").c_str(), 0600), 0);
+    tree.device("0000:06:00.0", "0x4348", "0x5049", {}, -1);
+    fs::remove(tree.root / "0000:06:00.0" / "resource");
+    ASSERT_EQ(::mkfifo((tree.root / "0000:06:00.0" / "resource").c_str(), 0600), 0);
+    std::vector<std::string> unreadable;
+    ASSERT_EQ(korvex::find_ch365_cards(tree.root.string(), &unreadable).size(), 2u);
+    ASSERT_EQ(unreadable.size(), 2u);
+    for (const std::string& why : unreadable) EXPECT_NE(why.find("is not a regular file (a FIFO)"), std::string::npos) << why;
+
+    // The I/O window's file must be a regular file as large as the window: not a FIFO, a device or
+    // an empty file.
+    const std::string window = tree.window("0000:04:00.0", 0);
+    const auto refused = [&](const char* what) {
+        Ch365Card card({tree.root.string(), 1, false});
+        EXPECT_FALSE(card.open()) << what;
+        EXPECT_NE(card.failure().find(what), std::string::npos) << card.failure();
+    };
+    fs::remove(window);
+    ASSERT_EQ(::mkfifo(window.c_str(), 0600), 0);
+    refused("(a FIFO)");
+    fs::remove(window);
+    fs::create_symlink("/dev/zero", window);
+    refused("(a character device)");
+    fs::remove(window);
+    std::ofstream(window).flush();
+    refused("(0 bytes, not the 256-byte I/O window)");
+    alarm(0);
 }

@@ -1,7 +1,12 @@
 // Direct-mode bring-up: the byte sequence and timing it leaves on the card, the gate polarity, the
-// messages for a missing card and a missing grid, the faults of bad output bytes and of the
-// stand-alone mode this build lacks, and the motion reset of marking_start.
+// messages for a missing card and a missing grid, the device faults of members that would drive a
+// card that is not open, the faults of bad output bytes and of the stand-alone mode this build
+// lacks, and the motion reset of marking_start.
 #include "machine_fixture.hpp"
+
+#include <functional>
+
+#include "fault_of.hpp"
 
 #include "device/laser_signals.hpp"
 #include "device/timer.hpp"
@@ -92,6 +97,27 @@ TEST_F(DeviceInitTest, AMissingCardIsReportedAndInitializationCarriesOn) {
     EXPECT_EQ(state().device.picText, &text);
 }
 
+TEST_F(DeviceInitTest, MembersThatDriveTheCardFaultWhileNoCardIsOpen) {
+    std::vector<double> md{2, 0, 0, 10, 0, 0};
+    auto all_fault = [&] {
+        for (const auto& member : std::vector<std::function<void()>>{
+                 [&] { object->Marking_data(md); }, [&] { object->marking_start(); },
+                 [&] { object->port_Out_bit(3, 1); }, [&] { object->port_In_Bit(2); },
+                 [&] { object->Marking_DA(5, 0); }, [&] { object->e_PrintEarMark({}, {}, {}, {0}); }})
+            EXPECT_EQ(fault_of(member), FaultKind::device);
+    };
+    all_fault();  // never initialized
+    machine.card().set_present(false);
+    EXPECT_EQ(object->Marking_init_pci(128, 0, 0, 1, 0, {}, 1), 0);  // says so and carries on
+    const std::size_t accesses = machine.trace().size();
+    all_fault();
+    EXPECT_EQ(machine.trace().size(), accesses);  // nothing went to the card
+    machine.card().set_present(true);
+    object->Marking_init_pci(128, 0, 0, 1, 0, {}, 1);
+    EXPECT_EQ(object->port_Out_bit(3, 1), 0);
+    EXPECT_EQ(object->marking_start(), 1);
+}
+
 TEST_F(DeviceInitTest, OutputBytesOutsideAByteFaultAfterTheDefaults) {
     for (int16_t bad : {256, -1}) {
         machine.trace().clear();
@@ -120,7 +146,7 @@ TEST_F(DeviceInitTest, StandAloneModeIsRecordedAndLeavesTheCardAlone) {
 }
 
 TEST_F(DeviceInitTest, MarkingStartResetsTheMotionStateInDirectModeOnly) {
-    EXPECT_THROW(object->marking_start(), Fault);  // before initialization the clock cannot be read
+    EXPECT_THROW(object->marking_start(), Fault);  // before initialization no card is open
 
     object->Marking_init_pci(128, 0, 0, 1, 0, {}, 1);
     State& s = state();

@@ -241,3 +241,19 @@ TEST_F(TemplateTest, CtrlCDuringAPrintPassIsSaidAsTheStopTheLibraryTook) {
     EXPECT_EQ(machine.model().gate_openings(), 2u);  // the pass stopped at the next switching
     EXPECT_EQ(stop, "stopped by Ctrl-C: the library stopped e_PrintEarMark the next time the laser switched; the laser is off");
 }
+
+TEST_F(TemplateTest, EartagRefusesADamagedMachineFileBeforeMarking) {
+    Mc1Text m = distinct_mc1();
+    m.pens[2][20] = "fast";  // PenMarkSpeed of pen 2
+    EartagOptions o;
+    o.base = write_template("damaged", m, nam_text({{cell_line("Barcode", "BAR01", 2, "c", "0.1"), {"-20", "5", "8", "8", "0"}}}));
+    o.numbers = {"982000000000001"};
+    o.bring_up = BringUp::direct;
+    o.pictures = false;
+    std::ostringstream out, err;
+    EartagReport report;
+    EXPECT_EQ(run_eartag(o, out, err, &report), 1);
+    EXPECT_EQ(report.plates_marked, 0);
+    EXPECT_NE(err.str().find("pen 2: PenMarkSpeed: 'fast' is not a number (line 4)"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("damaged.mc1 is damaged (see the message above); nothing was marked"), std::string::npos) << err.str();
+}

@@ -1,9 +1,12 @@
 // The font compiler: the bytes it writes for a glyph (offset table, pen moves, the pen-up step to the
 // advance, the closing 0), Hershey glyphs read back through the library's glyph reader at another
-// design size, the GB2312 font the build makes, and `korvex fonts` on the build's font folder.
+// design size, the GB2312 font the build makes, and `korvex fonts` on the build's font folder; the
+// fonts `korvex fontc` refuses to write and the damaged files `korvex fonts` points out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -149,4 +152,41 @@ TEST(FontsCommand, ListsTheBuildFolder) {
     EXPECT_NE(line_of("special_DFS").find("present"), std::string::npos) << out;
     EXPECT_NE(line_of("special_DFS").find("rows from 16"), std::string::npos) << out;
     EXPECT_NE(line_of("special_DX").find("missing"), std::string::npos) << out;
+}
+
+TEST_F(FontCompilerTest, FontcRefusesFontsTheMarkerCannotUseAndFontsSaysWhichFileIsDamaged) {
+    const auto run = [](const std::string& args, std::string& out) {
+        std::FILE* p = ::popen((std::string(KORVEX_CLI) + " " + args + " 2>&1").c_str(), "r");
+        out.clear();
+        char buf[4096];
+        while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        return WEXITSTATUS(::pclose(p));
+    };
+    std::string out;
+    // An empty file, carriage returns only, and a glyph longer than the marker's glyph buffer.
+    std::string zigzag = "12345399JZ";
+    for (int i = 0; i < 398; ++i) zigzag += i % 2 ? "~~" : "  ";
+    for (const auto& [name, text] : {std::pair{"empty.jhf", std::string()}, std::pair{"cr.jhf", std::string("\r\r\r")},
+                                     std::pair{"long.jhf", zigzag + "\n"}}) {
+        tmpl_test::write_file(path(name), text);
+        EXPECT_EQ(run("fontc --size 255 --hershey " + path(name) + " -o " + path("out.sl"), out), 1) << name;
+        EXPECT_NE(out.find("makes no usable font"), std::string::npos) << out;
+        EXPECT_FALSE(std::ifstream(path("out.sl")).good()) << name;
+    }
+    EXPECT_NE(out.find("longer than the 4092-byte glyph buffer"), std::string::npos) << out;
+    // A file whose lines end in carriage returns alone is read line by line.
+    std::ifstream in("/usr/share/hershey-fonts/rowmans.jhf", std::ios::binary);
+    std::string rowmans(std::istreambuf_iterator<char>(in), {});
+    std::replace(rowmans.begin(), rowmans.end(), '\n', '\r');
+    tmpl_test::write_file(path("mac.jhf"), rowmans);
+    EXPECT_EQ(run("fontc --hershey " + path("mac.jhf") + " -o " + path("out.sl"), out), 0) << out;
+    EXPECT_NE(out.find(": 95 glyphs"), std::string::npos) << out;
+
+    // korvex fonts shows a damaged catalogue file as damaged, and why.
+    std::filesystem::create_directories(path("home/font"));
+    tmpl_test::write_file(path("home/font/romans.sl"), "not a font\n");
+    EXPECT_EQ(run("fonts --folder " + path("home"), out), 1);
+    const auto line = out.substr(out.find(" special_Romans "), out.find('\n', out.find(" special_Romans ")) - out.find(" special_Romans "));
+    EXPECT_NE(line.find("damaged"), std::string::npos) << out;
+    EXPECT_NE(line.find("points past the end of the file"), std::string::npos) << out;
 }

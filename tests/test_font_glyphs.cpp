@@ -6,6 +6,7 @@
 #include "fault_of.hpp"
 #include "font/contour_glyph.hpp"
 #include "font_files.hpp"
+#include "scan/vector_stepping.hpp"
 
 using namespace korvex;
 using font_test::Bytes;
@@ -148,6 +149,25 @@ TEST_F(FontTest, GlyphsAreMeasuredWithTheZeroRuleAndMarkedInMillimetres) {
     EXPECT_EQ(state().font.dblTextHeight, 1.0);
     EXPECT_EQ(state().tmpl.curCell.TextMinY, 3.0f);
     EXPECT_EQ(fault_of([&] { Glyph_measure(state(), -1, "中", 0, 0, folder + "/font/shapes.cf"); }), FaultKind::eof);
+}
+
+TEST_F(FontTest, AGlyphThatStartsPenDownOpensTheGateOnlyAtItsOrigin) {
+    // Pen down and up at once (a dot at the origin), a pen-up move of (10, 0), pen down, a line of
+    // (0, 10): with the scanner still standing where the last character ended, at (20, 20) mm.
+    write_font("romans.sl", font_test::stroke_font({{'D', {1, 2, 8, 10, 0, 1, 8, 0, 10, 0}}}));
+    Glyph_read_strokes(state(), 1, 'D' + 1, folder + "/font/romans.sl", 24, 24, 1);
+    Scan_vector(state(), 0, 0, 20, 20);
+    machine.model().clear_marks();
+    const uint64_t openings = machine.model().gate_openings();
+    Glyph_mark_strokes(state(), 1.0f, 2.0f, 100.0f, 100.0f, 1, 0, 0, 1, 0, 0);
+    EXPECT_EQ(machine.model().gate_openings() - openings, 2u);
+    std::vector<Seg> lit;  // dots as segments of length 0
+    for (const Mark& m : machine.marks()) {
+        if (m.kind == Mark::Kind::dot) lit.push_back({m.x0, m.y0, m.x0, m.y0});
+        if (m.kind == Mark::Kind::line) lit.push_back({m.x0, m.y0, m.x1, m.y1});
+    }
+    EXPECT_EQ(lit, (std::vector<Seg>{{100, 200, 100, 200}, {1100, 200, 1100, 1200}}));
+    EXPECT_FALSE(machine.gate_emitting());
 }
 
 TEST_F(FontTest, AFontFileIsKeptInMemoryUntilItChangesOnDisk) {

@@ -1,11 +1,13 @@
 // Text layout through the simulated machine's marks: straight text (advance, the lowest point on
 // y, spacing, a character without a glyph), Angle rounded to whole degrees, vertical text, arc text
 // in its directions and orientations with the default diameter and the too-wide fault, wide and
-// narrow fonts in one text, contour-file characters that only take space, and empty text.
+// narrow fonts in one text, contour-file characters that only take space, and empty text; damaged
+// font files, and the characters the fonts cannot show.
 #include <gtest/gtest.h>
 
 #include "fault_of.hpp"
 #include "font/font_catalogue.hpp"
+#include "font/stroke_glyph.hpp"
 #include "font/text_layout.hpp"
 #include "font_files.hpp"
 #include "interface/fault_boundary.hpp"
@@ -136,4 +138,51 @@ TEST_F(TextLayoutTest, WideAndNarrowFontsShareTheWideSizeAndContourCharactersOnl
     EXPECT_EQ(state().tmpl.curCell.FontNarrow.Kind, kFontKindContour);
     EXPECT_EQ(mark(10, 20), (Segs{{1120, 2000, 1120, 2120}}));
     EXPECT_FLOAT_EQ(state().font.sngCharWidth.at(0), 120.0f);
+}
+
+TEST_F(TextLayoutTest, DamagedFontFilesAreFileFaultsAndCharactersTheFontsLackAreNoted) {
+    // The text is marked as far as the fonts go, and what they cannot show is noted: € (code 0x80
+    // of the code page, no glyph in the single-byte font), a full-width A (a row before the wide
+    // font's first), a character the code page lacks and a byte that is no UTF-8 (both become "?").
+    cell("A\u20AC\uFF21\U0001F600\xFF" "B");
+    state().font.unmarkedChars.clear();
+    EXPECT_EQ(mark(0, 0).size(), 2u);  // A and B
+    const auto& noted = state().font.unmarkedChars;
+    ASSERT_EQ(noted.size(), 4u);
+    EXPECT_EQ(noted[0].text, "\u20AC");
+    EXPECT_EQ(noted[0].why, "no glyph in " + folder + "/font/romans.sl, not marked");
+    EXPECT_EQ(noted[1].text, "\uFF21");
+    EXPECT_NE(noted[1].why.find("hz128f.sl"), std::string::npos);
+    EXPECT_EQ(noted[2].why, "not in code page 936, marked as ?");
+    EXPECT_EQ(noted[3].text, "\xFF");
+    EXPECT_EQ(noted[3].why, "not UTF-8, marked as ?");
+
+    // A stroke font file that is empty, cut short, text or all 0xFF is a file fault naming it and
+    // what is wrong, before anything of the text is marked.
+    font_test::Bytes whole = font_test::stroke_font({{'A', {1, 8, 0, 10, 0}}, {'B', {1, 8, 10, 0, 0}}});
+    font_test::Bytes cut(whole.begin(), whole.end() - 2);
+    const std::string text = "STARTFONT 2.1\nFONT -misc-fixed\n";
+    const std::pair<font_test::Bytes, std::string> damaged[] = {
+        {{}, "the file is empty"},
+        {cut, "glyph 66 runs past the end of the file"},
+        {font_test::Bytes(text.begin(), text.end()),
+         "the offset of glyph 0 (4281427) points past the end of the file (31 bytes)"},
+        {font_test::Bytes(300, 0xFF), "the offset of glyph 0 (16777215) points past the end"}};
+    for (const auto& [bytes, why] : damaged) {
+        write_font("romans.sl", bytes);
+        cell("BA");
+        machine.model().clear_marks();
+        try {
+            run_member([&](State& s) { Text_mark(s, 0, 0, 1, 1); return 0; });
+            ADD_FAILURE() << why;
+        } catch (const Fault& f) {
+            EXPECT_EQ(f.kind(), FaultKind::file);
+            EXPECT_NE(std::string(f.what()).find("font file " + folder + "/font/romans.sl is damaged: " + why), std::string::npos)
+                << f.what();
+        }
+        EXPECT_TRUE(machine.marks().empty());
+    }
+    EXPECT_NE(Stroke_font_problem(font_test::stroke_font({{65, font_test::Bytes(3000, 0x11)}})).find("longer than the 4092-byte"),
+              std::string::npos);
+    EXPECT_EQ(Stroke_font_problem(whole), "");
 }

@@ -6,6 +6,7 @@
 
 #include "host_script.hpp"
 #include "host_script_runner.hpp"
+#include "device/card_access.hpp"
 #include "state/state.hpp"
 
 using namespace korvex;
@@ -74,7 +75,8 @@ TEST(HostScript, ParsesValuesOfEveryShape) {
 static std::string run_to_text(const std::string& text) {
     korvex::testing::reset_thread_state();
     SimulatedMachine machine;
-    machine.card().open();  // as device initialization would, so inputs read what is wired to them
+    korvex::set_platform(machine.platform());
+    Card_open(thread_state());  // as device initialization would, so inputs read what is wired to them
     {
         ScriptRunner runner(machine);
         runner.run(parse_script(text));

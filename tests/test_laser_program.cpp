@@ -131,6 +131,7 @@ TEST_F(LaserProgramTest, Types2And5AndTheTypesThatTakeNothing) {
             ADD_FAILURE() << "a zero maximum power must fault";
         } catch (const Fault& f) {
             EXPECT_EQ(f.kind(), FaultKind::division);
+            EXPECT_NE(std::string(f.what()).find("sngLaserMaxPower"), std::string::npos) << f.what();
         }
         // The level is computed before the first register write: the controller is left untouched.
         EXPECT_EQ(since(), (Lines{"card page 7B"})) << type;

@@ -2,6 +2,8 @@
 // the rotary axis with limits and ramps, and the fault boundary closing a gate left open.
 #include "device_fixture.hpp"
 
+#include <functional>
+
 #include "device/laser_signals.hpp"
 #include "device/rotary_axis.hpp"
 #include "device/timer.hpp"
@@ -282,4 +284,21 @@ TEST_F(LaserSignalTest, AFaultLeavingAMemberClosesTheGateItWasOpenedWith) {
     EXPECT_THROW(object->Marking_para(1000, 1000, 0, 0, 0, 0, 0.0, 0, 0, 100, 0), Fault);
     EXPECT_EQ(since(), (Lines{"card write DE 80"}));
     EXPECT_FALSE(machine.gate_emitting());
+}
+
+TEST_F(LaserSignalTest, AFaultLeavingAMemberClosesAGateTheHostOpened) {
+    // The host opens the gate line itself (raw level 0 opens it here), then a member faults: by an
+    // overflow of the D/A value, and by arrays shorter than their counts in a print pass.
+    object->Marking_init_pci(128, 0, 0, 1, 0, {0, 0, 0, 0}, 1);
+    const std::function<void()> faulting[] = {
+        [&] { object->Marking_DA(1e300, 0); },
+        [&] { object->e_PrintEarMark({1, 2, 3}, {"1"}, {"2"}, {1, 32}); },
+    };
+    for (const auto& member : faulting) {
+        object->port_Out_bit(7, 0);
+        ASSERT_TRUE(machine.gate_emitting());
+        EXPECT_THROW(member(), Fault);
+        EXPECT_FALSE(machine.gate_emitting());
+        EXPECT_EQ(state().sig.blnLaserOn, kFalse);
+    }
 }

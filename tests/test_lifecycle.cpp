@@ -2,11 +2,14 @@
 // members not built yet failing loudly, and destruction leaving the machine alone.
 #include "machine_fixture.hpp"
 
+#include "device/card_access.hpp"
+
 using korvex::Fault;
 using korvex::FaultKind;
 
 TEST_F(MachineTest, SerialsCountCreationsAndObjectsShareOneMachine) {
     auto first = std::make_unique<korvex_dll>();
+    ASSERT_TRUE(korvex::Card_open(state()));
     EXPECT_EQ(first->DebugID(), 1);
     first->port_Out_bit(3, 1);
     first.reset();  // destruction touches nothing
@@ -17,7 +20,7 @@ TEST_F(MachineTest, SerialsCountCreationsAndObjectsShareOneMachine) {
     // The shadow byte written through the first object is the one the third object changes.
     third.port_Out_bit(0, 1);
     EXPECT_EQ(state().card.bytOutPort0, 0x09);
-    EXPECT_EQ(machine.trace().size(), 2u);  // two writes, nothing from the destruction
+    EXPECT_EQ(machine.trace().size(), 3u);  // the open and two writes, nothing from the destruction
 }
 
 TEST_F(MachineTest, CreationCounterOverflowFailsTheCreation) {
@@ -45,13 +48,13 @@ TEST_F(MachineTest, PropertiesAreThePerObjectValues) {
     EXPECT_EQ(machine.trace().size(), 0u);  // none of these touches the card
 }
 
-TEST_F(MachineTest, APrintPassBeforeInitializationFaultsOnTheUnsetClock) {
+TEST_F(MachineTest, APrintPassBeforeInitializationFaultsWithNoCardOpen) {
     korvex_dll o;
     try {
         o.e_PrintEarMark({}, {}, {}, {0});
         FAIL() << "a pass on a machine that was never brought up must not succeed";
     } catch (const Fault& f) {
-        EXPECT_EQ(f.kind(), FaultKind::division);  // the clock's frequency is not known yet
+        EXPECT_EQ(f.kind(), FaultKind::device);  // nothing has opened the card yet
     }
     EXPECT_EQ(o.e_isMarking(), 0);
 }

@@ -1,8 +1,13 @@
 // Template files: every .mc1 section lands in its field (pen field order, hardware fields by number,
-// zone column order, fonts, preview scale), damaged files end in the partial state step by step and
-// never fault, zone counts of 0 and above 301, Boolean spellings, pen selection, waits
-// beyond the longest one, and the gate closed under a level a template changes.
+// zone column order, fonts, preview scale), damaged files keep what each damaged record held, never
+// fault, never move the gate and are shown to the operator, pen values beyond their bounds, zone
+// counts of 0 and above 301, Boolean spellings, pen selection, waits beyond the longest one, and
+// the gate closed under a level a template changes.
 #include "template_files.hpp"
+
+#include <fstream>
+#include <iterator>
+#include <random>
 
 #include "device/timer.hpp"
 #include "scan/vector_stepping.hpp"
@@ -54,7 +59,7 @@ TEST_F(TemplateFileTest, EverySectionLandsInItsField) {
         EXPECT_EQ(pen.PenName, "pen" + std::to_string(p));
         for (const PenField& f : kPenFields) {
             if (f.file_position == 15) continue;
-            const double want = f.file_position == 26 ? 0 : p * 100 + f.file_position;
+            const double want = f.file_position == 26 ? 0 : f.file_position == 27 ? p % 10 * 100 + 27 : p * 100 + f.file_position;
             EXPECT_EQ(pen_value(pen, f), want) << "pen " << p << " " << f.name;
         }
     }
@@ -160,21 +165,25 @@ TEST_F(TemplateFileTest, DamagedFilesKeepWhatWasReadAndNeverFault) {
     EXPECT_EQ(s.tmpl.FontWideWork.Name, "");
     EXPECT_EQ(s.tmpl.lngPreviewScale, 100);
 
-    // A bad number in pen 3 ends the pen step: pen 3 keeps the values before it, pen 4 its old ones.
+    // A bad number in pen 3 spoils pen 3 alone: it keeps all its previous values, pen 4 and the
+    // sections after it are read.
+    s.tmpl.penTable.at(3).PenValue3 = -3;
     s.tmpl.penTable.at(4).PenValue3 = -4;
     m = distinct_mc1();
     m.pens[3][5] = "abc";
     EXPECT_NO_THROW(Template_load(s, write_template("bad", m, "")));
-    EXPECT_EQ(s.tmpl.penTable.at(3).PenOffHold, 305);
-    EXPECT_EQ(s.tmpl.penTable.at(4).PenValue3, -4);
+    EXPECT_EQ(s.tmpl.penTable.at(3).PenValue3, -3);
+    EXPECT_EQ(s.tmpl.penTable.at(4).PenValue3, 401);
+    EXPECT_EQ(s.hw.sngDaGain0, 16.5f);
 
-    // A value too large for its 16-bit field ends the hardware step at that value.
+    // A value too large for its 16-bit field spoils the hardware values alone: all keep theirs.
     m = distinct_mc1();
     m.hw3[7] = "70000";  // field 13
-    s.hw.unused14 = -1.0f;
+    s.hw.unused06 = -6;
+    s.tmpl.FontWideWork.Name = "";
     EXPECT_NO_THROW(Template_load(s, write_template("big", m, "")));
-    EXPECT_EQ(s.hw.unused06, 6);
-    EXPECT_EQ(s.hw.unused14, -1.0f);
+    EXPECT_EQ(s.hw.unused06, -6);
+    EXPECT_EQ(s.tmpl.FontWideWork.Name, "wide");
 
     // Garbage and an empty file.
     write_file(path("junk.mc1"), "Tarvel Mark File Ver1.0\n\"unclosed, 1e999, #maybe#, ,,,\n\x01\x02");
@@ -337,9 +346,18 @@ TEST_F(TemplateFileTest, ATemplateThatTurnsTheGateLevelClosesTheGateUnderTheNewL
     ASSERT_TRUE(machine.gate_emitting());
     Mc1Text m = distinct_mc1();
     m.hw3[23] = "#FALSE#";  // field 29, blnGateLevel
-    Template_load(state(), write_template("p", m, ""));
+    const std::string base = write_template("p", m, "");
+    const auto& shown = machine.ui().shown();
+    const std::size_t before = shown.size();
+    Template_load(state(), base);
     EXPECT_EQ(state().hw.blnGateLevel, kFalse);
     EXPECT_FALSE(machine.gate_emitting());
+    // The operator is told once, with both settings; loading it again changes nothing and says nothing.
+    ASSERT_EQ(shown.size(), before + 1);
+    EXPECT_EQ(shown.back().text, "The template sets the laser gate to open at level 1 of output 7; the setting in force opened "
+                                 "it at level 0 of output 7. The gate is now held at level 0: a laser wired for the old setting emits.");
+    Template_load(state(), base);
+    EXPECT_EQ(shown.size(), before + 1);
     std::vector<double> md{2, 5, 0, 10, 0, 0};
     host.Marking_data(md);
     int lines = 0, lines_on_the_jump = 0;
@@ -351,4 +369,99 @@ TEST_F(TemplateFileTest, ATemplateThatTurnsTheGateLevelClosesTheGateUnderTheNewL
     EXPECT_GE(lines, 1);
     EXPECT_EQ(lines_on_the_jump, 0);  // the jump to the start is no line
     EXPECT_FALSE(machine.gate_emitting());
+}
+
+TEST_F(TemplateFileTest, ADamagedPenLineNeverReachesTheGateAndTheOperatorIsToldWhere) {
+    bring_up();
+    State& s = state();
+    const auto& shown = machine.ui().shown();
+    auto last_message = [&] { return shown.empty() ? std::string() : shown.back().text; };
+    auto failed = [&](std::size_t i) { return s.tmpl.load_report.failed.at(i); };
+
+    // A non-number in pen 3 (line 5): the field is named, pen 3 keeps its values, the rest is read.
+    s.tmpl.penTable.at(3).PenMarkSpeed = -3.0f;
+    Mc1Text m = distinct_mc1();
+    m.pens[3][20] = "x7";  // PenMarkSpeed
+    Template_load(s, write_template("nan", m, ""));
+    EXPECT_EQ(s.tmpl.penTable.at(3).PenMarkSpeed, -3.0f);
+    EXPECT_TRUE(s.tmpl.load_report.hardware_read);
+    EXPECT_EQ(s.tmpl.load_report.damaged_records, 1);
+    EXPECT_NE(last_message().find("pen 3: PenMarkSpeed: 'x7' is not a number (line 5)"), std::string::npos) << last_message();
+
+    // A separator lost in pen 3: its values run into pen 4's line. Nothing after it is read, so
+    // the gate bit and level the file goes on to give are never taken for the template's.
+    s.tmpl.penTable.at(4).PenValue3 = -4;
+    m = distinct_mc1();
+    m.hw3[23] = "#FALSE#";  // field 29, blnGateLevel
+    m.hw3[59] = "3";        // field 65, intGateBit
+    std::string text = m.text();
+    text.replace(text.find(",306,"), 5, "306,");
+    write_file(path("slip.mc1"), text);
+    const std::size_t messages = shown.size();
+    Template_load(s, path("slip"));
+    EXPECT_EQ(s.hw.blnGateLevel, kTrue);
+    EXPECT_EQ(s.hw.intGateBit, 7);
+    EXPECT_FALSE(machine.gate_emitting());
+    EXPECT_EQ(s.tmpl.penTable.at(4).PenValue3, -4);
+    EXPECT_FALSE(s.tmpl.load_report.hardware_read);
+    EXPECT_EQ(failed(0).line, 5);
+    EXPECT_NE(failed(0).message.find("its 30 values from line 5 end inside line 6: its line holds fewer (a separator or a quote "
+                                     "damaged); the file is not read past it"),
+              std::string::npos)
+        << failed(0).message;
+    EXPECT_EQ(shown.size(), messages + 1);  // one message for the whole file
+    EXPECT_EQ(shown.back().icon, Icon::critical);
+
+    // A pulse longer than the laser's longest period and a cell marked 60 001 times: each named with
+    // its bound, and their pens keep their values (a pass would take for ever).
+    m = distinct_mc1();
+    m.pens[3][25] = "2147483648";  // PenPulseWidth
+    m.pens[2][26] = "60001";       // PenPasses
+    Template_load(s, write_template("long", m, ""));
+    EXPECT_EQ(s.tmpl.load_report.damaged_records, 2);
+    EXPECT_EQ(failed(0).message, "PenPasses: 60001 is above the 1000 passes a cell may be marked (line 4)");
+    EXPECT_EQ(failed(1).message, "PenPulseWidth: 2147483648 us is outside 0 to 2000 us, the longest pulse (one period at "
+                                 "the laser's lowest frequency) (line 5)");
+    EXPECT_EQ(s.tmpl.penTable.at(3).PenPulseWidth, 0.0f);
+    EXPECT_EQ(s.tmpl.penTable.at(2).PenPasses, 227);
+    EXPECT_TRUE(s.tmpl.load_report.hardware_read);
+
+    // A whole file shows nothing.
+    const std::size_t before = shown.size();
+    Template_load(s, write_template("whole", distinct_mc1(), ""));
+    EXPECT_FALSE(s.tmpl.load_report.machine_file_damaged());
+    EXPECT_EQ(shown.size(), before);
+}
+
+TEST_F(TemplateFileTest, RandomByteFlipsInTheExampleNeverMoveTheGate) {
+    bring_up();
+    State& s = state();
+    std::ifstream in(std::string(KORVEX_SOURCE_DIR) + "/examples/eartag_template.mc1", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The bytes of the gate's own two values (hardware line positions 24 and 60): flipping those is
+    // an edit of the gate, not damage elsewhere.
+    std::size_t line_start = 0;
+    for (int line = 1; line < 258; ++line) line_start = text.find('\n', line_start) + 1;
+    auto value_bytes = [&](int position) {
+        std::size_t b = line_start;
+        for (int i = 1; i < position; ++i) b = text.find(',', b) + 1;
+        return std::pair{b, text.find(',', b)};
+    };
+    const auto level = value_bytes(24), bit = value_bytes(60);
+    ASSERT_EQ(text.substr(level.first, level.second - level.first), "#TRUE#");
+    ASSERT_EQ(text.substr(bit.first, bit.second - bit.first), "7");
+
+    std::mt19937 random(20);
+    for (int flip = 0; flip < 800; ++flip) {
+        std::size_t at;
+        do at = random() % text.size();
+        while ((at >= level.first && at < level.second) || (at >= bit.first && at < bit.second));
+        std::string damaged = text;
+        damaged[at] = static_cast<char>(damaged[at] ^ (1 + random() % 255));
+        write_file(path("f.mc1"), damaged);
+        Template_load(s, path("f"));
+        ASSERT_EQ(s.hw.intGateBit, 7) << "byte " << at << " flipped to " << int(static_cast<uint8_t>(damaged[at]));
+        ASSERT_EQ(s.hw.blnGateLevel, kTrue) << "byte " << at << " flipped to " << int(static_cast<uint8_t>(damaged[at]));
+        ASSERT_FALSE(machine.gate_emitting());
+    }
 }

@@ -1,7 +1,8 @@
 // `korvex text` end to end: a text in system outline faces (a Latin and a CJK character) is marked
 // through the font loader and the text layout on the simulated machine and written as marks; a
-// catalogue key whose file is missing ends the command with the library's message. A --fill that
-// no hatch can take is refused before the machine starts (here and in korvex plot).
+// catalogue key whose file is missing ends the command with the library's message; characters the
+// fonts cannot mark are named and fail the command. A --fill that no hatch can take is refused
+// before the machine starts (here and in korvex plot).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -76,4 +77,20 @@ TEST_F(TextCommandTest, AFillSpacingNoHatchCanTakeIsRefusedBeforeAnythingIsMarke
         EXPECT_NE(perr.str().find("--fill"), std::string::npos) << perr.str();
         EXPECT_TRUE(pout.str().empty());
     }
+}
+
+TEST_F(TextCommandTest, CharactersTheFontsCannotMarkAreNamedAndFailTheCommand) {
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "korvex_text_unmarked";
+    std::filesystem::create_directories(dir);
+    TextCommand c;
+    c.text = "A\u20AC\x01";  // the build's special_Romans has A, but neither € nor the control character
+    c.folder = std::filesystem::path(KORVEX_FONT_DIR).parent_path().string();
+    c.outputs.marks_path = (dir / "marks.txt").string();
+    std::ostringstream out, err;
+    EXPECT_EQ(run_text_command(c, out, err), 1);
+    EXPECT_NE(err.str().find("Text_mark: 2 characters not marked as given: \"\u20AC\" (no glyph in "), std::string::npos)
+        << err.str();
+    EXPECT_NE(err.str().find("\"\\x01\" (no glyph in "), std::string::npos) << err.str();
+    EXPECT_EQ(err.str().find('\x01'), std::string::npos);
+    std::filesystem::remove_all(dir);
 }

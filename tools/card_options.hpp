@@ -19,10 +19,11 @@ struct CardChoice {
     bool real() const { return card == "real"; }
 };
 
-// KORVEX_CARD when it names a card, else "simulated".
+// KORVEX_CARD as it is set (checked by add_card_option), else "simulated".
 std::string card_from_environment();
 
-// --card, defaulting to KORVEX_CARD.
+// --card, defaulting to KORVEX_CARD; a value that is no card, given or from the environment, is
+// refused when the command line is read.
 void add_card_option(CLI::App* cmd, CardChoice& choice);
 // --rt-priority, --rt-cpu, --rt-no-mlock: how the real-time settings are made.
 void add_real_time_tuning(CLI::App* cmd, CardChoice& choice);

@@ -3,10 +3,10 @@
 
 #include <atomic>
 #include <csignal>
-#include <fstream>
 #include <ostream>
 #include <stdexcept>
 
+#include "output_options.hpp"
 #include "platform/emulated_controller.hpp"
 #include "platform/emulated_controller_pty.hpp"
 
@@ -41,15 +41,10 @@ int run_controller_command(const ControllerCommand& c, std::ostream& out, std::o
     err << "korvex controller: " << controller.replies() << " replies, " << controller.pages_received() << " pages, "
         << controller.runs() << " runs, " << controller.job_errors() << " job errors, "
         << controller.marks().all().size() << " marks" << (controller.hung_up() ? ", hung up" : "") << "\n";
-    if (!c.marks_path.empty()) {
-        std::ofstream file(c.marks_path);
-        if (file) write_marks(file, controller.marks());
-        file.close();
-        if (!file) {
-            err << "korvex controller: cannot write " << c.marks_path << "\n";
-            return 1;
-        }
-    }
+    if (!c.marks_path.empty() &&
+        !write_text_output(c.marks_path, "marks file", out, err, "korvex controller",
+                           [&](std::ostream& stream) { write_marks(stream, controller.marks()); }))
+        return 1;
     return 0;
 }
 

@@ -42,7 +42,7 @@ bool all_digits(const std::string& s) {
 // Where an item of a list stands, for the messages: "item 3" of a list given inline, "FILE line 7"
 // of a list read from a file.
 std::string item_place(const std::string& file, std::size_t line, std::size_t item) {
-    return file.empty() ? "item " + std::to_string(item) : Shown_input(file, kShownPathMaxChars) + " line " + std::to_string(line);
+    return file.empty() ? "item " + std::to_string(item) : Shown_input(file, kShownPathChars) + " line " + std::to_string(line);
 }
 
 void add_item(std::vector<std::string>& out, const std::string& item, const std::string& number_chars, const std::string& place) {
@@ -151,7 +151,7 @@ std::vector<std::string> parse_number_list(const std::string& list, const std::s
         }
         // An editor's byte-order mark would become part of the first tag's code.
         if (text.starts_with("\xEF\xBB\xBF"))
-            throw NumberListError(Shown_input(file, kShownPathMaxChars) + " line 1: starts with a byte-order mark (EF BB BF); save it as plain text without one");
+            throw NumberListError(Shown_input(file, kShownPathChars) + " line 1: starts with a byte-order mark (EF BB BF); save it as plain text without one");
         std::istringstream in(text);
         std::string line;
         for (std::size_t number = 1; std::getline(in, line); ++number) {
@@ -197,7 +197,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     // Everything the batch needs is checked before the machine is touched: the template first, as
     // the library would load it, since the library itself marks what it can without a word.
     const std::string base = Strip_extension(o.base);
-    const std::string shown_base = Shown_input(base, kShownPathMaxChars);
+    const std::string shown_base = Shown_input(base, kShownPathChars);
     // Fonts come from the library folder, never from whatever folder the batch is started in.
     const std::string library_folder = o.library_folder.empty() ? default_library_folder() : o.library_folder;
     const EartagTemplateCheck check = check_eartag_template(base, library_folder);
@@ -277,6 +277,10 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
             return stopped();
     }
     if (!call("e_setPrintInfo", [&] { dll.e_setPrintInfo(o.base); })) return stopped();
+    if (thread_state().tmpl.load_report.machine_file_damaged()) {
+        err << "korvex eartag: " << shown_base << ".mc1 is damaged (see the message above); nothing was marked\n";
+        return 1;
+    }
 
     // What the template asks for, as the print set-up sorted it.
     const State& s = thread_state();
@@ -392,7 +396,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         if (report.plates <= kPerPlateLines) {
             err << "korvex eartag: plate " << plate << ": " << tags_text << ": machine " << format_number(plate_us / 1e6, 2)
                 << " s, laser on " << format_number(plate_on_us / 1e6, 2) << " s"
-                << (written_to.empty() ? "" : ", " + Shown_input(written_to, kShownPathMaxChars)) << "\n";
+                << (written_to.empty() ? "" : ", " + Shown_input(written_to, kShownPathChars)) << "\n";
         } else if (now >= next_progress || plate == report.plates) {
             next_progress = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                       std::chrono::duration<double>(o.progress_interval_s));
@@ -406,7 +410,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     if (book) {
         try {
             book->finish();
-            err << "korvex eartag: " << book->pages() << " plates drawn in " << Shown_input(o.pdf_path, kShownPathMaxChars) << "\n";
+            err << "korvex eartag: " << book->pages() << " plates drawn in " << Shown_input(o.pdf_path, kShownPathChars) << "\n";
         } catch (const PictureError& e) {
             err << "korvex eartag: " << e.what() << "\n";
             written = false;

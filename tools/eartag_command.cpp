@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "eartag_batch.hpp"
+#include "output_options.hpp"
 #include "tool_command.hpp"
 
 namespace korvex::tool {
@@ -33,8 +34,10 @@ ToolCommand add_eartag_command(CLI::App& app) {
         ->check(CLI::IsMember({"initlize", "direct"}))
         ->capture_default_str();
     c.sub->add_option("--library", o.library_folder, "library folder holding font/ and the grid (default: beside the program)");
-    c.sub->add_option("--out", o.out_dir, "folder for the plates' PNGs (default: beside the template)");
-    c.sub->add_option("--pdf", o.pdf_path, "draw all plates into one PDF, a page per plate, instead of PNGs");
+    c.sub->add_option("--out", o.out_dir, "folder for the plates' PNGs (default: beside the template)")
+        ->check(output_folder());
+    c.sub->add_option("--pdf", o.pdf_path, "draw all plates into one PDF, a page per plate, instead of PNGs")
+        ->check(output_path());
     c.sub->add_flag("--no-pictures", args->no_pictures, "draw nothing");
     c.sub->add_flag("--verify", o.verify, "read every code back from the simulated marks; exit 1 if one does not read");
     c.sub->add_flag("--real-time", o.real_time, "pace with the monotonic clock instead of the virtual one");

@@ -35,7 +35,7 @@ constexpr std::size_t kNumberLineNotes = 5;  // number lines quoted; more are on
 constexpr int kLinesPerCell = 1 + kCellValues;
 const char* const kValueNames[kCellValues] = {"X", "Y", "width", "height", "angle"};
 
-std::string shown_path(const std::string& path) { return Shown_input(path, kShownPathMaxChars); }
+std::string shown_path(const std::string& path) { return Shown_input(path, kShownPathChars); }
 
 std::string num(double v) {
     char buf[40];
@@ -80,13 +80,9 @@ void check_machine_file(const std::string& mc1, const TemplateLoadReport& load, 
                            (starts_with_bom(mc1) ? " starts with a byte-order mark (EF BB BF), so its first line is not \""
                                                  : " does not start with the line \"") +
                            std::string(kTemplateMagic) + "\": its pens and machine set-up would not be loaded");
-        return;
     }
-    for (const TemplateStepFault& f : load.failed) {
-        if (f.step == "cell list") continue;
-        problems.push_back(shown_path(mc1) + ": step \"" + f.step + "\" failed (" + fault_kind_name(f.kind) + ": " +
-                           Shown_input(f.message, kShownFaultChars) + "): what it did not reach is left as it was");
-    }
+    // A machine part damaged inside is the library's to say (record and line, through the operator's
+    // messages); the batch then stops before marking.
 }
 
 // The cell list line by line: a byte-order mark, too few lines for its count, number lines that

@@ -24,9 +24,9 @@ struct EartagTemplateCheck {
     std::vector<CellBox> boxes;         // the number and plot cells the pass marks
 };
 
-// Checks the template at `base` (no extension) with the fonts of `library_folder`: both files there and read whole (no byte-order mark, the magic line, every
-// step of the machine part, every line and number line of the cell list), the print set-up, and
-// every cell the pass marks: its pen exists and marks at least once, its designed and laid-out
+// Checks the template at `base` (no extension) with the fonts of `library_folder`: both files there
+// and readable (no byte-order mark, the magic line; every line and number line of the cell list),
+// the print set-up, and every cell the pass marks: its pen exists and marks at least once, its designed and laid-out
 // sizes are not 0, its fonts are found, its plot file reads to the end, its fill can be hatched.
 EartagTemplateCheck check_eartag_template(const std::string& base, const std::string& library_folder);
 

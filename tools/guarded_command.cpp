@@ -8,13 +8,6 @@
 
 namespace korvex::tool {
 
-namespace {
-
-// Messages can quote input; a whole bad file is never echoed.
-constexpr std::size_t kShownMessageChars = 400;
-
-}  // namespace
-
 int run_guarded(const std::string& name, std::ostream& err, const std::function<int()>& command) {
     try {
         return command();

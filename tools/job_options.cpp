@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "output_options.hpp"
+
 namespace korvex::tool {
 
 std::string check_fill_option(double fill_mm) {
@@ -13,11 +15,11 @@ std::string check_fill_option(double fill_mm) {
 }
 
 void add_output_options(CLI::App* cmd, JobOutputs& o) {
-    cmd->add_option("--marks", o.marks_path, "write the marks as text ('-' for standard output)");
+    cmd->add_option("--marks", o.marks_path, "write the marks as text ('-' for standard output)")->check(output_path(true));
     cmd->add_flag("--marks-time", o.marks_time, "prefix every mark with its machine time in microseconds");
-    cmd->add_option("--png", o.png_path, "draw the marks as a PNG picture");
-    cmd->add_option("--svg", o.svg_path, "draw the marks as an SVG picture");
-    cmd->add_option("--pdf", o.pdf_path, "draw the marks as a PDF picture");
+    cmd->add_option("--png", o.png_path, "draw the marks as a PNG picture")->check(output_path());
+    cmd->add_option("--svg", o.svg_path, "draw the marks as an SVG picture")->check(output_path());
+    cmd->add_option("--pdf", o.pdf_path, "draw the marks as a PDF picture")->check(output_path());
     cmd->add_option("--spot-mm", o.picture.spot_mm, "laser line width and dot diameter in the pictures, mm")
         ->capture_default_str();
     cmd->add_option("--field-mm", o.picture.field_mm, "size of the field the pictures frame, mm")->capture_default_str();

@@ -5,10 +5,12 @@
 
 #include <iostream>
 
+#include "cli_ranges.hpp"
 #include "controller_command.hpp"
 #include "guarded_command.hpp"
 #include "job_options.hpp"
 #include "mark_command.hpp"
+#include "output_options.hpp"
 #include "template_show.hpp"
 #include "tool_command.hpp"
 
@@ -19,11 +21,12 @@ int main(int argc, char** argv) {
     auto* run = app.add_subcommand("run", "Play a host script on the simulated machine and write its trace");
     korvex::tool::RunCommand r;
     run->add_option("SCRIPT", r.script_path, "host script")->required();
-    run->add_option("--trace", r.trace_path, "trace file ('-' for standard output, the default unless --marks - takes it)");
+    run->add_option("--trace", r.trace_path, "trace file ('-' for standard output, the default unless --marks - takes it)")
+        ->check(korvex::tool::output_path(true));
     run->add_flag("--trace-time", r.trace_time, "prefix every trace line with the machine time in microseconds");
     run->add_flag("--real-time", r.real_time, "pace with the monotonic clock instead of the virtual one");
     run->add_option("--clock-hz", r.clock_hz, "virtual counter frequency in ticks per second (1 to 4294967295)")
-        ->check(CLI::PositiveNumber);
+        ->check(korvex::tool::in_range(1, 4294967295.0));
     korvex::tool::add_output_options(run, r.outputs);
     run->add_option("--head-steps-per-mm", r.outputs.picture.head_steps_per_mm,
                     "scale of the simulated head, D/A units per mm")->capture_default_str();
@@ -43,7 +46,8 @@ int main(int argc, char** argv) {
     korvex::tool::ControllerCommand k;
     controller->add_option("OPTIONS", k.options, "emulator options (silent, late=US, reply=HEX, drop-at-page=N, ...)");
     controller->add_flag("--no-throttle", [&k](int64_t) { k.throttle = false; }, "answer at once instead of at 115 200 baud");
-    controller->add_option("--marks", k.marks_path, "write what the stored jobs marked (controller steps) when stopped");
+    controller->add_option("--marks", k.marks_path, "write what the stored jobs marked (controller steps) when stopped")
+        ->check(korvex::tool::output_path(true));
 
     auto* tmpl = app.add_subcommand("template", "Look at ear-tag marking templates");
     tmpl->require_subcommand(1);
@@ -55,7 +59,7 @@ int main(int argc, char** argv) {
         korvex::tool::add_eartag_command(app), korvex::tool::add_text_command(app),
         korvex::tool::add_plot_command(app),   korvex::tool::add_fonts_command(app),
         korvex::tool::add_fontc_command(app),  korvex::tool::add_probe_command(app),
-        korvex::tool::add_latency_command(app),
+        korvex::tool::add_latency_command(app), korvex::tool::add_station_command(app),
     };
 
     CLI11_PARSE(app, argc, argv);

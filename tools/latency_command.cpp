@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "card_options.hpp"
+#include "cli_ranges.hpp"
 #include "device/card_registers.hpp"
 #include "device/marking_params.hpp"
 #include "korvex/fault.hpp"
@@ -29,6 +30,9 @@ struct LatencyOptions {
     double seconds = 2.0;     // per run
     CardChoice card;
 };
+
+// The fewest cycles a run measures.
+constexpr double kMinCycles = 1000.0;
 
 // The cycle is held when no step ended a whole cycle late (a dwell the laser would burn in) and
 // the job's time stays within 1% of its plan.
@@ -52,7 +56,7 @@ double card_write_us(IoCard& card) {
 int run_latency(LatencyOptions o, std::ostream& out, std::ostream& err) {
     if (o.speed_mm_s > 0.0f) {
         try {
-            o.period_us = Step_cycle(static_cast<float>(1000.0 / o.step_um), o.speed_mm_s).period_us;
+            o.period_us = Step_cycle(static_cast<float>(1000.0 / o.step_um), o.speed_mm_s, "--speed").period_us;
         } catch (const Fault& f) {
             err << "korvex latency: no stepping cycle for that speed and step size: " << f.what() << "\n";
             return 2;
@@ -60,6 +64,13 @@ int run_latency(LatencyOptions o, std::ostream& out, std::ostream& err) {
     }
     if (!(o.period_us >= 1.0 && o.period_us <= 1e6) || !(o.seconds > 0.0 && o.seconds <= 3600.0)) {
         err << "korvex latency: the cycle must be 1 us to 1 s and the run up to an hour\n";
+        return 2;
+    }
+    // Fewer cycles say nothing of the 99.9th percentile.
+    if (o.seconds * 1e6 / o.period_us < kMinCycles) {
+        err << "korvex latency: a run of " << plain_number(o.seconds) << " s holds fewer than " << kMinCycles << " cycles of "
+            << format_number(o.period_us, 0) << " us; give --seconds " << plain_number(kMinCycles * o.period_us / 1e6)
+            << " or more\n";
         return 2;
     }
     std::unique_ptr<Ch365Card> card;
@@ -112,10 +123,15 @@ ToolCommand add_latency_command(CLI::App& app) {
     c.sub = app.add_subcommand("latency", "Check whether this PC can pace the stepping cycle (plain and real-time)");
     c.sub->footer(
         "Exit status 0 when the cycle is held (no step a whole cycle late, time within 1% of plan), 1 when not.");
-    c.sub->add_option("--period-us", o->period_us, "stepping cycle, us")->capture_default_str();
-    c.sub->add_option("--speed", o->speed_mm_s, "marking speed, mm/s: use the cycle the library plans for it");
-    c.sub->add_option("--step-um", o->step_um, "D/A step size with --speed, micrometres")->capture_default_str();
-    c.sub->add_option("--seconds", o->seconds, "length of each run, s")->capture_default_str();
+    c.sub->add_option("--period-us", o->period_us, "stepping cycle, us")->check(in_range(1, 1e6))->capture_default_str();
+    c.sub->add_option("--speed", o->speed_mm_s, "marking speed, mm/s: use the cycle the library plans for it")
+        ->check(more_than(0));
+    c.sub->add_option("--step-um", o->step_um, "D/A step size with --speed, micrometres")
+        ->check(more_than(0))
+        ->capture_default_str();
+    c.sub->add_option("--seconds", o->seconds, "length of each run, s (at least 1000 cycles)")
+        ->check(more_than(0, 3600))
+        ->capture_default_str();
     add_card_option(c.sub, o->card);
     add_real_time_tuning(c.sub, o->card);
     c.run = [o] { return run_latency(*o, std::cout, std::cerr); };

@@ -3,15 +3,9 @@
 
 #include "core/shown_input.hpp"
 #include "korvex/fault.hpp"
+#include "state/state.hpp"
 
 namespace korvex::tool {
-
-namespace {
-
-// A fault's message may quote input (a file's line, a name): escaped, and long enough to say it.
-constexpr std::size_t kShownFailureChars = 400;
-
-}  // namespace
 
 // A card listener that watches the Shift flag Ctrl-C raises and says "stop requested" once, from
 // the job's own thread (a signal handler must not write to a stream). Checked every 256 card
@@ -46,6 +40,21 @@ private:
     bool said_ = false;
 };
 
+namespace {
+
+// "2 characters not marked as given: "€" (no glyph in ...), ..." for the characters the text
+// layout noted during a call; empty when there were none.
+std::string unmarked_report(const std::vector<UnmarkedChar>& chars) {
+    if (chars.empty()) return {};
+    std::string line = std::to_string(chars.size()) + (chars.size() == kUnmarkedCharsKept ? " or more" : "") +
+                       (chars.size() == 1 ? " character" : " characters") + " not marked as given:";
+    for (std::size_t i = 0; i < chars.size(); ++i)
+        line += (i ? ", \"" : " \"") + Shown_input(chars[i].text) + "\" (" + Shown_input(chars[i].why, kShownPathChars) + ")";
+    return line;
+}
+
+}  // namespace
+
 LibraryCaller::LibraryCaller(SimulatedMachine& machine, JobInterrupt* interrupt, std::ostream& err, std::string prefix,
                              std::string& failure, bool& interrupted, std::string& stop)
     : machine_(machine), interrupt_(interrupt), err_(err), prefix_(std::move(prefix)), failure_(failure),
@@ -58,13 +67,14 @@ LibraryCaller::~LibraryCaller() = default;
 bool LibraryCaller::operator()(const char* name, const std::function<void()>& member) {
     const int interrupted_before = interrupt_ ? interrupt_->interrupted_calls() : 0;
     const int shift_seen_before = machine_.ui().shift_seen_held();
+    if (thread_state_exists()) thread_state().font.unmarkedChars.clear();
     bool ok = true;
     {
         JobInterrupt::Call scope(interrupt_);
         try {
             member();
         } catch (const Fault& f) {
-            failure_ = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + Shown_input(f.what(), kShownFailureChars);
+            failure_ = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + Shown_input(f.what(), kShownMessageChars);
             ok = false;
         }
         if (notice_) notice_->check();  // a Ctrl-C in the call's last writes is said too
@@ -72,6 +82,12 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
     const auto& boxes = machine_.ui().shown();
     for (; shown_ < boxes.size(); ++shown_)
         err_ << prefix_ << ": message \"" << boxes[shown_].title << "\": " << boxes[shown_].text << "\n";
+    // Text the fonts could not show was marked around: the call did not mark what it was given.
+    if (const std::string unmarked = thread_state_exists() ? unmarked_report(thread_state().font.unmarkedChars) : "";
+        !unmarked.empty()) {
+        err_ << prefix_ << ": " << name << ": " << unmarked << "\n";
+        if (failure_.empty()) failure_ = std::string(name) + ": " + unmarked;
+    }
     if (interrupt_ && interrupt_->interrupted_calls() > interrupted_before) {
         interrupted_ = true;
         // Whether the library read the held key (and so took the stop) or the call ended first;
@@ -83,7 +99,7 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
                             ", which ended before the library read the operator keys; the job was not continued";
         stop_ += machine_.gate_emitting() ? "; the laser is STILL ON" : "; the laser is off";
     }
-    if (!ok) err_ << prefix_ << ": " << failure_ << "\n";
+    if (!ok) err_ << prefix_ << ": " << Shown_input(failure_, kShownMessageChars) << "\n";
     return ok && !interrupted_;
 }
 

@@ -1,6 +1,7 @@
 // One library call of a tool's job: made under the SIGINT guard (Ctrl-C holds the operator's
 // Shift while it runs), its fault caught and described, and the message boxes the library showed
-// during it passed on to the error stream. Ctrl-C is said at once ("stop requested") and, after
+// during it passed on to the error stream, and the characters of its texts that the fonts could not
+// mark as given named there (they make the job fail). Ctrl-C is said at once ("stop requested") and, after
 // the call, as what really happened: the library reads the operator keys only when the laser
 // switches, so a long line is finished before the machine stops.
 #pragma once
@@ -23,9 +24,10 @@ inline constexpr const char* kStopRequested =
 
 class LibraryCaller {
 public:
-    // `prefix` starts every line written to err ("korvex mark"); the last fault's description goes
-    // to `failure`, `interrupted` is set once a call was interrupted, and `stop` then says how the
-    // stop went (stop_text). interrupt may be null (no Ctrl-C handling).
+    // `prefix` starts every line written to err ("korvex mark"); the last fault's description (or,
+    // for a call that did not fault, what it could not mark) goes to `failure`, `interrupted` is set
+    // once a call was interrupted, and `stop` then says how the stop went (stop_text). interrupt may
+    // be null (no Ctrl-C handling).
     LibraryCaller(SimulatedMachine& machine, JobInterrupt* interrupt, std::ostream& err, std::string prefix,
                   std::string& failure, bool& interrupted, std::string& stop);
     ~LibraryCaller();

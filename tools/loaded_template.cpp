@@ -3,9 +3,8 @@
 
 #include "core/leading_number.hpp"
 #include "core/shown_input.hpp"
-#include "device/hardware_table.hpp"
-#include "device/timer.hpp"
 #include "template/print_setup.hpp"
+#include "template_tags.hpp"
 
 namespace korvex::tool {
 
@@ -34,14 +33,10 @@ std::string template_fault_text(const Fault& f) {
     return std::string(fault_kind_name(f.kind())) + " fault: " + Shown_input(f.what(), kShownFaultChars);
 }
 
-LoadedTemplate::LoadedTemplate(const std::string& base, const std::string& library_folder)
-    : machine_(quiet_machine()), state_(std::make_unique<State>()) {
+LoadedTemplate::LoadedTemplate(const std::string& base, const std::string& library_folder) : machine_(quiet_machine()) {
     if (!library_folder.empty()) machine_.set_library_folder(library_folder);
+    state_ = private_template_state(machine_);
     State& s = *state_;
-    s.platform = machine_.platform();
-    s.clock.dblTicksPerUs = Timer_ticks_per_us(s);
-    Hardware_defaults(s, kHardwareDefaults);
-    Hardware_defaults(s, kHardwareDirectionTable);
     std::string base_stored;
     std::array<int32_t, kCategories> counters{};
     try {

@@ -6,14 +6,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 
+#include "core/output_file.hpp"
 #include "core/regular_file.hpp"
+#include "core/shown_input.hpp"
 #include "host_script.hpp"
 #include "host_script_runner.hpp"
 #include "library_call.hpp"
 #include "korvex/korvex_dll.hpp"
+#include "output_options.hpp"
 #include "korvex/platform.hpp"
 #include "platform/ch365_card.hpp"
 #include "platform/emulated_controller.hpp"
@@ -89,6 +91,30 @@ bool names_output(const JobOutputs& o) {
     return !o.marks_path.empty() || !o.png_path.empty() || !o.svg_path.empty() || !o.pdf_path.empty();
 }
 
+// An output named (not standard output) must be a regular file or a new name in an existing folder,
+// so nothing is marked for an output that cannot be written.
+bool check_output(const std::string& tool, const std::string& path, const char* what, std::ostream& err) {
+    if (path.empty() || path == "-") return true;
+    try {
+        Output_path_check(path, what);
+    } catch (const Fault& f) {
+        err << tool << ": " << f.what() << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool check_outputs(const std::string& tool, const JobOutputs& o, std::ostream& err) {
+    try {
+        check_picture_options(o.picture, !o.png_path.empty());
+    } catch (const PictureError& e) {
+        err << tool << ": " << e.what() << "\n";
+        return false;
+    }
+    return check_output(tool, o.marks_path, "marks file", err) && check_output(tool, o.png_path, "picture", err) &&
+           check_output(tool, o.svg_path, "picture", err) && check_output(tool, o.pdf_path, "picture", err);
+}
+
 }  // namespace
 
 bool use_real_card(SimulatedMachine& machine, const std::string& tool, std::ostream& err) {
@@ -99,10 +125,11 @@ bool use_real_card(SimulatedMachine& machine, const std::string& tool, std::ostr
     set_platform(p);
     auto* card = dynamic_cast<Ch365Card*>(current_platform().card);
     if (card && card->open()) {
-        err << tool << ": real card " << card->found().address << " by " << access_name(card->access()) << "\n";
+        err << tool << ": real card " << Shown_input(card->found().address) << " by " << access_name(card->access()) << "\n";
         return true;
     }
-    err << tool << ": real card: " << (card ? card->failure() : "not chosen") << "; nothing was marked\n";
+    err << tool << ": real card: " << Shown_input(card ? card->failure() : "not chosen", kShownMessageChars)
+        << "; nothing was marked\n";
     return false;
 }
 
@@ -172,19 +199,9 @@ bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& o, std::ostr
             write_marks(stream, marks, o.marks_time);
         }
     };
-    if (o.marks_path == "-") {
-        write_all_marks(out);
-        out.flush();
-    } else if (!o.marks_path.empty()) {
-        std::ofstream file(o.marks_path);
-        if (file) write_all_marks(file);
-        file.close();
-        if (!file) {
-            err << "korvex: cannot write " << o.marks_path << "\n";
-            ok = false;
-        } else {
-            err << "korvex: marks written to " << o.marks_path << "\n";
-        }
+    if (!o.marks_path.empty()) {
+        ok = write_text_output(o.marks_path, "marks file", out, err, "korvex", write_all_marks);
+        if (ok && o.marks_path != "-") err << "korvex: marks written to " << Shown_input(o.marks_path, kShownPathChars) << "\n";
     }
     const std::pair<const std::string*, PictureFormat> pictures[] = {
         {&o.png_path, PictureFormat::png}, {&o.svg_path, PictureFormat::svg}, {&o.pdf_path, PictureFormat::pdf}};
@@ -192,9 +209,9 @@ bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& o, std::ostr
         if (path->empty()) continue;
         try {
             write_picture(picture_marks(machine), format, *path, picture_options(machine, o.picture));
-            err << "korvex: picture written to " << *path << "\n";
+            err << "korvex: picture written to " << Shown_input(*path, kShownPathChars) << "\n";
         } catch (const PictureError& e) {
-            err << "korvex: " << e.what() << "\n";
+            err << "korvex: " << Shown_input(e.what(), kShownMessageChars) << "\n";
             ok = false;
         }
     }
@@ -263,13 +280,7 @@ bool prepare_job(const std::string& tool, const std::string& input, const MarkPa
     outputs.picture.head_steps_per_mm = head_steps_per_mm;
     if (!names_output(outputs)) outputs.png_path = png_beside(input);
     if (outputs.picture.caption.empty()) outputs.picture.caption = input;
-    try {
-        check_picture_options(outputs.picture, !outputs.png_path.empty());
-    } catch (const PictureError& e) {
-        err << tool << ": " << e.what() << "\n";
-        return false;
-    }
-    return true;
+    return check_outputs(tool, outputs, err);
 }
 
 int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
@@ -311,15 +322,15 @@ int run_mark_command(MarkCommand c, std::ostream& out, std::ostream& err) {
     try {
         md = read_vector_file(c.input);
     } catch (const VectorFileError& e) {
-        err << "korvex mark: " << e.what() << "\n";
+        err << "korvex mark: " << Shown_input(e.what(), kShownMessageChars) << "\n";
         return 2;
     }
     const Drawing drawing = describe_drawing(md);
     if (!drawing.complete) {
-        err << "korvex mark: " << c.input << ": " << drawing.problem << "; nothing was marked\n";
+        err << "korvex mark: " << Shown_input(c.input, kShownPathChars) << ": " << drawing.problem << "; nothing was marked\n";
         return 2;
     }
-    err << "korvex mark: " << c.input << ": " << drawing.records << " records, " << drawing.segments << " segments, "
+    err << "korvex mark: " << Shown_input(c.input, kShownPathChars) << ": " << drawing.records << " records, " << drawing.segments << " segments, "
         << drawing.dots.size() << " dots, " << format_number(drawing.marked_mm, 1) << " mm of lines\n";
     const MachineJobSetup setup{c.real_time, c.grid_folder, c.head_steps_per_mm, c.outputs, c.card};
     return run_machine_job("korvex mark", setup, [&](SimulatedMachine& machine, JobInterrupt& interrupt) {
@@ -341,12 +352,7 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
         err << "korvex run: --clock-hz " << c.clock_hz << " is out of range: 1 to 4294967295 ticks per second\n";
         return 2;
     }
-    try {
-        check_picture_options(c.outputs.picture, !c.outputs.png_path.empty());
-    } catch (const PictureError& e) {
-        err << "korvex run: " << e.what() << "\n";
-        return 2;
-    }
+    if (!check_outputs("korvex run", c.outputs, err) || !check_output("korvex run", trace_path, "trace", err)) return 2;
     std::string text;
     try {
         text = Regular_file_read(c.script_path, kScriptMaxBytes, "script");
@@ -358,7 +364,8 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
     try {
         statements = script::parse_script(text);
     } catch (const script::ScriptError& e) {
-        err << c.script_path << ": " << e.what() << " (nothing was run)\n";
+        err << Shown_input(c.script_path, kShownPathChars) << ": " << Shown_input(e.what(), kShownMessageChars)
+            << " (nothing was run)\n";
         return 2;
     }
 
@@ -393,19 +400,9 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
         machine.ui().set_shift_source(nullptr);
     }
 
-    bool written = true;
-    if (trace_path == "-") {
-        machine.trace().write(out, c.trace_time);
-        out.flush();
-    } else if (!trace_path.empty()) {
-        std::ofstream file(trace_path);
-        if (file) machine.trace().write(file, c.trace_time);
-        file.close();
-        if (!file) {
-            err << "korvex run: cannot write " << trace_path << "\n";
-            written = false;
-        }
-    }
+    bool written = trace_path.empty() ||
+                   write_text_output(trace_path, "trace", out, err, "korvex run",
+                                     [&](std::ostream& stream) { machine.trace().write(stream, c.trace_time); });
     written = write_job_outputs(machine, c.outputs, out, err) && written;
     (trace_path == "-" || marks_to_stdout ? err : out) << job_summary(machine, c.outputs.picture.head_steps_per_mm, span, c.real_time)
                                                        << std::endl;

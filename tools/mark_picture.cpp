@@ -12,6 +12,9 @@
 #include <memory>
 #include <numbers>
 
+#include "core/output_file.hpp"
+#include "korvex/fault.hpp"
+
 namespace korvex::tool {
 
 namespace {
@@ -235,6 +238,31 @@ void draw_page(cairo_surface_t* surface, const Page& page, const PictureOptions&
     if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_status(cr.get()));
 }
 
+// cairo writes the picture through this: every write goes to the output file, and one that fails
+// fails the surface, so the status after finishing tells.
+cairo_status_t write_to_output(void* closure, const unsigned char* data, unsigned int length) {
+    return static_cast<OutputFile*>(closure)->write(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
+// Opens the output file of a picture; its faults become picture errors.
+std::unique_ptr<OutputFile> open_output(const std::string& path) {
+    try {
+        return std::make_unique<OutputFile>(path, "picture");
+    } catch (const Fault& f) {
+        throw PictureError(f.what());
+    }
+}
+
+// The finished surface's status, then the output file completed under its name.
+void complete(cairo_surface_t* surface, OutputFile& file) {
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) fail(file.path(), cairo_surface_status(surface));
+    try {
+        file.commit();
+    } catch (const Fault& f) {
+        throw PictureError(f.what());
+    }
+}
+
 template <class ForEach>
 void render(const ForEach& for_each_mark, PictureFormat format, const std::string& path, const PictureOptions& o) {
     try {
@@ -243,6 +271,8 @@ void render(const ForEach& for_each_mark, PictureFormat format, const std::strin
         throw PictureError(path + ": " + e.what());
     }
     const Page page = page_for(o, format);
+    const std::unique_ptr<OutputFile> file = open_output(path);
+    const double width_pt = page.width_mm * kPointsPerMm, height_pt = page.height_mm * kPointsPerMm;
     SurfacePtr surface;
     switch (format) {
         case PictureFormat::png:
@@ -250,21 +280,21 @@ void render(const ForEach& for_each_mark, PictureFormat format, const std::strin
                                                      png_pixels(page.height_mm, page.units_per_mm)));
             break;
         case PictureFormat::svg:
-            surface.reset(cairo_svg_surface_create(path.c_str(), page.width_mm * kPointsPerMm, page.height_mm * kPointsPerMm));
+            surface.reset(cairo_svg_surface_create_for_stream(write_to_output, file.get(), width_pt, height_pt));
             break;
         case PictureFormat::pdf:
-            surface.reset(cairo_pdf_surface_create(path.c_str(), page.width_mm * kPointsPerMm, page.height_mm * kPointsPerMm));
+            surface.reset(cairo_pdf_surface_create_for_stream(write_to_output, file.get(), width_pt, height_pt));
             break;
     }
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_surface_status(surface.get()));
     draw_page(surface.get(), page, o, for_each_mark, path, false);
     if (format == PictureFormat::png) {
-        const cairo_status_t st = cairo_surface_write_to_png(surface.get(), path.c_str());
+        const cairo_status_t st = cairo_surface_write_to_png_stream(surface.get(), write_to_output, file.get());
         if (st != CAIRO_STATUS_SUCCESS) fail(path, st);
     } else {
         cairo_surface_finish(surface.get());
-        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_surface_status(surface.get()));
     }
+    complete(surface.get(), *file);
 }
 
 }  // namespace
@@ -298,6 +328,7 @@ void write_picture(const MarkRecorder& marks, PictureFormat format, const std::s
 }
 
 struct PdfBook::Surface {
+    std::unique_ptr<OutputFile> file;  // before the surface, which writes into it until it goes
     SurfacePtr surface;
 };
 
@@ -306,8 +337,9 @@ PdfBook::PdfBook(const std::string& path, const PictureOptions& options) : path_
     options_.caption = "caption";  // every page has a caption band, so all pages have one size
     const Page page = page_for(options_, PictureFormat::pdf);
     surface_ = std::make_unique<Surface>();
-    surface_->surface.reset(
-        cairo_pdf_surface_create(path.c_str(), page.width_mm * kPointsPerMm, page.height_mm * kPointsPerMm));
+    surface_->file = open_output(path);
+    surface_->surface.reset(cairo_pdf_surface_create_for_stream(write_to_output, surface_->file.get(),
+                                                                page.width_mm * kPointsPerMm, page.height_mm * kPointsPerMm));
     if (cairo_surface_status(surface_->surface.get()) != CAIRO_STATUS_SUCCESS)
         fail(path, cairo_surface_status(surface_->surface.get()));
 }
@@ -324,8 +356,7 @@ void PdfBook::add_page(const std::vector<Mark>& marks, const std::string& captio
 
 void PdfBook::finish() {
     cairo_surface_finish(surface_->surface.get());
-    if (cairo_surface_status(surface_->surface.get()) != CAIRO_STATUS_SUCCESS)
-        fail(path_, cairo_surface_status(surface_->surface.get()));
+    complete(surface_->surface.get(), *surface_->file);
 }
 
 }  // namespace korvex::tool

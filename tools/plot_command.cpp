@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 
+#include "cli_ranges.hpp"
 #include "core/shown_input.hpp"
 #include "font/hatch_fill.hpp"
 #include "interface/fault_boundary.hpp"
@@ -51,11 +52,11 @@ int run_plot_command(PlotOptions o, std::ostream& out, std::ostream& err) {
     try {
         cut = plot_cut_text(Plot_file_read(o.input));
     } catch (const Fault& f) {
-        err << "korvex plot: " << Shown_input(f.what(), kShownPathMaxChars) << "\n";
+        err << "korvex plot: " << Shown_input(f.what(), kShownPathChars) << "\n";
         return 2;
     }
     // The library's reader ends the import at a bad command; the drawing up to there is marked.
-    const std::string shown_input = Shown_input(o.input, kShownPathMaxChars);
+    const std::string shown_input = Shown_input(o.input, kShownPathChars);
     if (!cut.empty())
         err << "korvex plot: " << shown_input << " is " << cut << ": the import ends there, so only the drawing before it is marked"
             << (o.fill_mm > 0.0f ? " and nothing is filled" : "") << "\n";
@@ -79,6 +80,7 @@ ToolCommand add_plot_command(CLI::App& app) {
     c.sub->add_option("--scale", o->scale_mm, "mm per plot unit")->capture_default_str();
     c.sub->add_option("--angle", o->angle_deg, "rotation, degrees counter-clockwise")->capture_default_str();
     c.sub->add_option("--fill", o->fill_mm, "hatch the drawing with lines this far apart, mm (0: no fill)")
+        ->check(in_range(0, kMaxFillMm))
         ->capture_default_str();
     add_mark_parameter_options(c.sub, o->params);
     c.sub->add_option("--grid", o->grid_folder, "library folder holding the grid file (default: no grid)");

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "core/shown_input.hpp"
 #include "platform/ch365_card.hpp"
 #include "tool_command.hpp"
 
@@ -12,9 +13,11 @@ namespace korvex::tool {
 
 // 0 when at least one card opened, 1 otherwise.
 int run_probe_command(const std::string& sysfs_root, std::ostream& out) {
-    const std::vector<Ch365Found> cards = find_ch365_cards(sysfs_root);
+    std::vector<std::string> unreadable;
+    const std::vector<Ch365Found> cards = find_ch365_cards(sysfs_root, &unreadable);
     out << "korvex probe: " << cards.size() << " CH365 card" << (cards.size() == 1 ? "" : "s")
-        << " (PCI 4348:5049) under " << sysfs_root << "\n";
+        << " (PCI 4348:5049) under " << Shown_input(sysfs_root, kShownPathChars) << "\n";
+    for (const std::string& why : unreadable) out << "skipped: " << Shown_input(why, kShownMessageChars) << "\n";
     int opened = 0;
     for (std::size_t i = 0; i < cards.size(); ++i) {
         Ch365Card::Options o;
@@ -25,12 +28,13 @@ int run_probe_command(const std::string& sysfs_root, std::ostream& out) {
         Ch365Card card(o);
         char base[32];
         std::snprintf(base, sizeof base, "0x%04llX", static_cast<unsigned long long>(cards[i].io_base));
-        out << "card " << i << ": " << cards[i].address << ", I/O base " << base << " (resource" << cards[i].bar << "), ";
+        out << "card " << i << ": " << Shown_input(cards[i].address) << ", I/O base " << base << " (resource"
+            << cards[i].bar << "), ";
         if (card.open()) {
             ++opened;
             out << "opens by " << access_name(card.access()) << "\n";
         } else {
-            out << "does not open: " << card.failure() << "\n";
+            out << "does not open: " << Shown_input(card.failure(), kShownMessageChars) << "\n";
         }
     }
     if (cards.empty())

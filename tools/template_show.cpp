@@ -172,13 +172,16 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
     else if (machine_file_failed) out << "cannot be read: pens, hardware and zones below are the library's defaults\n";
     else if (!load.magic) out << "not a template file (wrong first line): pens, hardware and zones are left as they were\n";
     else if (machine_part_failed) out << "machine part read in part (see the failed steps below)\n";
+    if (load.machine_file_damaged())
+        err << "korvex template show: " << Shown_input(base, kShownFaultChars) << ".mc1 is damaged: " << load.damaged_records
+            << (load.damaged_records == 1 ? " record was" : " records were") << " not taken over (see the failed steps)\n";
     else out << "machine part read\n";
     const int32_t cells = loaded.cells();
     out << "  " << base << ".nam: "
         << (!have_nam ? "missing: no cells" : std::to_string(cells) + " cells" + (cell_list_failed ? ", read in part" : "")) << "\n";
     for (const TemplateStepFault& f : load.failed)
         out << "  step \"" << f.step << "\" failed (" << fault_kind_name(f.kind) << ": " << Shown_input(f.message, kShownFaultChars)
-            << "): what it did not reach is left as it was\n";
+            << (f.line > 0 ? "): it keeps its previous values\n" : "): what it did not reach is left as it was\n");
     out << "\n";
 
     // Pens: pen 1 and every pen a cell names.
@@ -230,7 +233,7 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
             out << (k ? ", " : "") << s.tmpl.catLines.at(k, 0) << " " << category_cell_name(k);
         out << "\n";
     }
-    return 0;
+    return load.machine_file_damaged() ? 1 : 0;
 }
 
 }  // namespace korvex::tool

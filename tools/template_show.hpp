@@ -10,7 +10,7 @@ namespace korvex::tool {
 
 // Loads the template at `base` (a trailing ".mc1" or ".nam" is dropped) into a private machine
 // state on a simulated card and prints it to `out`. Returns 0, or 1 (message on `err`) when
-// neither file of the pair exists.
+// neither file of the pair exists or the machine file is damaged (records not taken over).
 int template_show(const std::string& base, std::ostream& out, std::ostream& err);
 
 }  // namespace korvex::tool

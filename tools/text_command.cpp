@@ -7,6 +7,8 @@
 #include <iostream>
 #include <memory>
 
+#include "cli_ranges.hpp"
+#include "core/shown_input.hpp"
 #include "device/calibration_file.hpp"
 #include "font/font_catalogue.hpp"
 #include "font/hatch_fill.hpp"
@@ -45,7 +47,7 @@ bool mark_text(State& s, const TextCommand& c, std::string& fonts_used, std::str
     font_folder = s.font.strFontPath;
     const std::string narrow = !c.narrow_font.empty() ? c.narrow_font : font_or_face(s, "special_Romans", "DejaVu Sans");
     const std::string wide = !c.wide_font.empty() ? c.wide_font : font_or_face(s, "special_DFS", "AR PL UMing CN");
-    fonts_used = "narrow " + narrow + ", wide " + wide;
+    fonts_used = "narrow " + Shown_input(narrow) + ", wide " + Shown_input(wide);
 
     CellRecord& cell = s.tmpl.curCell;
     cell = CellRecord{};
@@ -97,6 +99,18 @@ int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
         err << "korvex text: nothing to mark (empty text)\n";
         return 2;
     }
+    // No size or place beyond the scan field can be marked (the D/A converter spans 65536 steps).
+    const double field_mm = 65536.0 * c.params.step_um / 1000.0;
+    const std::pair<const char*, float> lengths[] = {{"--width", c.width_mm}, {"--height", c.height_mm},
+                                                     {"--spacing", c.spacing_mm}, {"--arc", c.arc_diameter_mm},
+                                                     {"--x", c.x_mm}, {"--y", c.y_mm}, {"--fill", c.fill_mm}};
+    for (const auto& [option, mm] : lengths) {
+        if (std::fabs(mm) > field_mm) {
+            err << "korvex text: " << option << " " << plain_number(mm) << " mm is larger than the scan field (" << plain_number(field_mm)
+                << " mm across at " << plain_number(c.params.step_um) << " um a step)\n";
+            return 2;
+        }
+    }
     // The library folder holds the fonts (font/) as well as the grid.
     const MachineJobSetup setup{c.real_time, c.folder.empty() ? default_library_folder() : c.folder, head_steps_per_mm,
                                 c.outputs, c.card};
@@ -111,7 +125,7 @@ int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
         });
         if (!fonts_used.empty()) err << "korvex text: fonts " << fonts_used << "\n";
         if (!fonts_found) {
-            calls.report.failure = "无相应字库！ (a font key whose file is not in " + font_folder + ")";
+            calls.report.failure = "无相应字库！ (a font key whose file is not in " + Shown_input(font_folder, kShownPathChars) + ")";
             err << "korvex text: " << calls.report.failure << "\n";
             calls.report.completed = false;
         }
@@ -149,7 +163,8 @@ ToolCommand add_text_command(CLI::App& app) {
         ->capture_default_str();
     cmd->add_option("--y", c.y_mm, "y of the text block's lower-left corner (arc: the circle's centre), mm")
         ->capture_default_str();
-    cmd->add_option("--fill", c.fill_mm, "fill outline-font characters with hatch lines this far apart, mm");
+    cmd->add_option("--fill", c.fill_mm, "fill outline-font characters with hatch lines this far apart, mm")
+        ->check(in_range(0, kMaxFillMm));
     cmd->add_flag("--bold", c.bold, "bold outline-font characters");
     cmd->add_flag("--italic", c.italic, "italic outline-font characters");
     cmd->add_flag("--outline-off", c.outline_off, "with --fill: mark the hatch lines only, not the outline");

@@ -20,5 +20,6 @@ ToolCommand add_plot_command(CLI::App& app);     // korvex plot: mark a plot fil
 ToolCommand add_eartag_command(CLI::App& app);   // korvex eartag: mark a batch of ear tags
 ToolCommand add_probe_command(CLI::App& app);    // korvex probe: the real cards found and how they open
 ToolCommand add_latency_command(CLI::App& app);  // korvex latency: can this PC pace the stepping cycle
+ToolCommand add_station_command(CLI::App& app);  // korvex station: the production journal from scripts
 
 }  // namespace korvex::tool

@@ -13,8 +13,9 @@
 extern "C" {
 #endif
 
-/* One korvex_dll object. All objects of a thread share that thread's machine state; use a handle
- * only on the thread that created it. */
+/* One korvex_dll object. All objects of a thread share that thread's machine state. A handle is an
+ * opaque token, not a pointer: a handle that was destroyed, that korvex_create never gave, or that
+ * another thread created is refused with KORVEX_FAULT_ARGUMENT by every function that takes one. */
 typedef struct korvex_object korvex_object;
 
 /* What went wrong. 1-9 are the library's own faults (korvex::FaultKind); the rest belong to the C
@@ -30,7 +31,8 @@ typedef enum korvex_fault_kind {
     KORVEX_FAULT_FILE = 7,         /* a file could not be opened or read */
     KORVEX_FAULT_DEVICE = 8,       /* a driver or serial control refused an operation */
     KORVEX_FAULT_UNAVAILABLE = 9,  /* not available in this build */
-    KORVEX_FAULT_ARGUMENT = 10,    /* a null handle or pointer, an unknown platform name, no simulation */
+    KORVEX_FAULT_ARGUMENT = 10,    /* a null, unknown or foreign handle, a null pointer, a count larger than
+                                      memory, an unknown platform name, no simulation */
     KORVEX_FAULT_MEMORY = 11,      /* out of memory */
     KORVEX_FAULT_INTERNAL = 12     /* any other failure inside the library (a bug: please report) */
 } korvex_fault_kind;
@@ -47,7 +49,8 @@ typedef enum korvex_fault_kind {
 const char* korvex_fault_kind_name(korvex_fault_kind kind);
 
 /* The fault of the handle's last call (KORVEX_FAULT_NONE and "" after a call that succeeded). The
- * message stays valid until the handle's next call. */
+ * message stays valid until the handle's next call. For a handle the calling thread cannot use:
+ * KORVEX_FAULT_ARGUMENT and why. */
 korvex_fault_kind korvex_fault_kind_of(const korvex_object* object);
 const char* korvex_fault_message(const korvex_object* object);
 /* The same for the calling thread's last call of any function here (also those without a handle). */
@@ -70,8 +73,11 @@ int32_t korvex_library_folder(char* buffer, size_t size, size_t* length);
 
 /* ---- Objects ---- */
 int32_t korvex_create(korvex_object** object);
-/* Destroying touches nothing on the machine (no output is reset). NULL is ignored. */
-void korvex_destroy(korvex_object* object);
+/* Destroying touches nothing on the machine (no output is reset). NULL is ignored (returns 0). Only
+ * the thread that created an object destroys it; a handle that is unknown (destroyed already, made
+ * up) or another thread's is refused with an argument error and left as it was. The objects a
+ * thread still holds when it ends are destroyed with it. */
+int32_t korvex_destroy(korvex_object* object);
 
 /* ---- The 22 members, in interface slot order ----
  * Arrays are a pointer and an element count; strings are NUL-terminated UTF-8. */

@@ -15,7 +15,11 @@ comes back, and a fault inside a member is raised as korvex.Fault (its .kind say
 """
 import collections
 import ctypes
+import math
+import numbers
+import operator
 import os
+import struct
 import tempfile
 
 from . import _native
@@ -53,25 +57,71 @@ def _check(code, handle=None):
     return code
 
 
-def _int(value, bits, name):
-    v = int(value)
-    if not -(1 << (bits - 1)) <= v < (1 << (bits - 1)):
-        raise ValueError(f"{name} = {v} does not fit a {bits}-bit integer")
+# Arguments are checked here the way Python checks its own: a value of the wrong type (a float for an
+# integer, a string for a number) is a TypeError; a value its C type cannot carry (out of range, a
+# NUL inside a string) is a ValueError. Nothing is wrapped, truncated or reinterpreted: every array
+# is converted element by element, whatever memory layout it has (numpy arrays included).
+def _named(name, index):
+    return name if index is None else f"{name}[{index}]"
+
+
+def _integer(value, low, high, name, ctype, index=None):
+    try:
+        v = operator.index(value)  # refuses 1.9 rather than rounding it to bit 1
+    except TypeError:
+        raise TypeError(f"{_named(name, index)} must be an integer, not {type(value).__name__}") from None
+    if not low <= v <= high:
+        shown = f"= {v}" if v.bit_length() <= 64 else f"(an integer of {v.bit_length()} bits)"
+        raise ValueError(f"{_named(name, index)} {shown} does not fit {ctype} ({low} to {high})")
     return v
 
 
-def _bytes(values):
-    data = bytes(values) if not isinstance(values, (bytes, bytearray)) else values
-    return (ctypes.c_uint8 * len(data)).from_buffer_copy(data) if data else None, len(data)
+def _int(value, bits, name):
+    return _integer(value, -(1 << (bits - 1)), (1 << (bits - 1)) - 1, name, f"a {bits}-bit integer")
 
 
-def _strings(values):
-    encoded = [str(v).encode("utf-8") for v in values]
+_SINGLE_MAX = struct.unpack("<f", b"\xff\xff\x7f\x7f")[0]
+
+
+def _real(value, name, single=False, index=None):
+    if type(value) is not float:
+        if not isinstance(value, numbers.Real):  # also refuses "1.5" and nested arrays
+            raise TypeError(f"{_named(name, index)} must be a number, not {type(value).__name__}")
+        try:
+            value = float(value)
+        except OverflowError:
+            raise ValueError(f"{_named(name, index)} is too large for a Double") from None
+    if single and math.isfinite(value) and abs(value) > _SINGLE_MAX:
+        raise ValueError(f"{_named(name, index)} = {value} does not fit a Single")
+    return value
+
+
+def _bytes(values, name):
+    if not isinstance(values, (bytes, bytearray)):
+        values = bytes([_integer(v, 0, 255, name, "a byte", i) for i, v in enumerate(values)])
+    return (ctypes.c_uint8 * len(values)).from_buffer_copy(values) if values else None, len(values)
+
+
+def _doubles(values, name):
+    return (ctypes.c_double * len(values))(*[_real(v, name, index=i) for i, v in enumerate(values)])
+
+
+def _utf8(value, name, index=None):
+    if value is None:
+        return None  # the C interface says which argument is missing
+    if isinstance(value, os.PathLike):
+        value = os.fspath(value)
+    raw = bytes(value) if isinstance(value, (bytes, bytearray)) else str(value).encode("utf-8")
+    if b"\0" in raw:
+        raise ValueError(f"{_named(name, index)} contains a NUL character, which would end it early in C")
+    return raw
+
+
+def _strings(values, name):
+    if isinstance(values, (str, bytes, bytearray)):
+        raise TypeError(f"{name} must be a sequence of strings, not one {type(values).__name__}")
+    encoded = [_utf8(v, name, i) for i, v in enumerate(values)]
     return (ctypes.c_char_p * len(encoded))(*encoded) if encoded else None, len(encoded)
-
-
-def _utf8(value):
-    return None if value is None else str(value).encode("utf-8")
 
 
 def _string_out(call):
@@ -91,14 +141,17 @@ class Machine:
         self._h = handle
 
     def close(self):
-        """Destroys the object now (touches nothing on the machine)."""
+        """Destroys the object now (touches nothing on the machine); only its own thread can."""
         if self._h:
-            lib.korvex_destroy(self._h)
+            _check(lib.korvex_destroy(self._h))
             self._h = None
 
     def __del__(self):
         if getattr(self, "_h", None) and lib is not None:  # not after a failed create, nor at shutdown
-            self.close()
+            try:
+                self.close()
+            except Fault:
+                pass  # collected on another thread: the object goes when the thread that made it ends
 
     def __enter__(self):
         return self
@@ -118,7 +171,7 @@ class Machine:
 
     @Name.setter
     def Name(self, value):
-        self._call(lib.korvex_set_Name, _utf8(value))
+        self._call(lib.korvex_set_Name, _utf8(value, "Name"))
 
     @property
     def File_no_begin(self):
@@ -141,10 +194,10 @@ class Machine:
         return self._call(lib.korvex_e_isMarking)
 
     def e_PrintEarMark(self, imageData, strNumber1, strNumber2, arr_Size):
-        image, image_n = _bytes(imageData)
-        n1, n1_n = _strings(strNumber1)
-        n2, n2_n = _strings(strNumber2)
-        sizes, sizes_n = _bytes(arr_Size)
+        image, image_n = _bytes(imageData, "imageData")
+        n1, n1_n = _strings(strNumber1, "strNumber1")
+        n2, n2_n = _strings(strNumber2, "strNumber2")
+        sizes, sizes_n = _bytes(arr_Size, "arr_Size")
         return self._call(lib.korvex_e_PrintEarMark, image, image_n, n1, n1_n, n2, n2_n, sizes, sizes_n)
 
     def e_Initlize(self):
@@ -154,19 +207,20 @@ class Machine:
         return self._call(lib.korvex_e_Relese)
 
     def e_setPrintInfo(self, strTempletFileName):
-        self._call(lib.korvex_e_setPrintInfo, _utf8(strTempletFileName))
+        self._call(lib.korvex_e_setPrintInfo, _utf8(strTempletFileName, "strTempletFileName"))
 
     def usb_laser_open(self, laserpower, laserfre, on_off):
-        return self._call(lib.korvex_usb_laser_open, float(laserpower), float(laserfre), _int(on_off, 16, "on_off"))
+        return self._call(lib.korvex_usb_laser_open, _real(laserpower, "laserpower", single=True),
+                          _real(laserfre, "laserfre", single=True), _int(on_off, 16, "on_off"))
 
     def Marking_init_pci(self, out_data0, out_data1, card, LaserType, lnghead, rs_n, laser_sw):
-        ports, ports_n = _bytes(rs_n)
+        ports, ports_n = _bytes(rs_n, "rs_n")
         ints = [_int(v, 16, n) for v, n in ((out_data0, "out_data0"), (out_data1, "out_data1"), (card, "card"),
                                            (LaserType, "LaserType"), (lnghead, "lnghead"))]
         return self._call(lib.korvex_Marking_init_pci, *ints, ports, ports_n, _int(laser_sw, 16, "laser_sw"))
 
     def _with_md(self, md, call):
-        values = (ctypes.c_double * len(md))(*map(float, md))
+        values = _doubles(md, "md")
         try:
             return call(values, len(md))
         finally:
@@ -178,7 +232,8 @@ class Machine:
         return self._with_md(md, lambda values, n: self._call(lib.korvex_Marking_data, values, n))
 
     def Marking_end(self, fileno, fileAll, MarkM, m_sel, m_head, md):
-        ints = [_int(v, 32, "argument") for v in (fileno, fileAll, MarkM, m_sel, m_head)]
+        ints = [_int(v, 32, n) for v, n in ((fileno, "fileno"), (fileAll, "fileAll"), (MarkM, "MarkM"),
+                                            (m_sel, "m_sel"), (m_head, "m_head"))]
         return self._with_md(md, lambda values, n: self._call(lib.korvex_Marking_end, *ints, values, n))
 
     def Marking_run(self):
@@ -188,9 +243,12 @@ class Machine:
         return self._call(lib.korvex_Marking_stop)
 
     def Marking_para(self, ms, mms, tcf, tch, tof, toh, su, laserpower, laserfre, lasermaxpower, dr_time):
-        tcf, tch, tof, toh, dr_time = (_int(v, 32, "delay") for v in (tcf, tch, tof, toh, dr_time))
-        ms, mms, su, laserpower, laserfre, lasermaxpower = map(float, (ms, mms, su, laserpower, laserfre, lasermaxpower))
-        return self._call(lib.korvex_Marking_para, ms, mms, tcf, tch, tof, toh, su, laserpower, laserfre,
+        tcf, tch, tof, toh, dr_time = (_int(v, 32, n) for v, n in ((tcf, "tcf"), (tch, "tch"), (tof, "tof"),
+                                                                   (toh, "toh"), (dr_time, "dr_time")))
+        ms, mms, laserpower, laserfre, lasermaxpower = (
+            _real(v, n, single=True) for v, n in ((ms, "ms"), (mms, "mms"), (laserpower, "laserpower"),
+                                                  (laserfre, "laserfre"), (lasermaxpower, "lasermaxpower")))
+        return self._call(lib.korvex_Marking_para, ms, mms, tcf, tch, tof, toh, _real(su, "su"), laserpower, laserfre,
                           lasermaxpower, dr_time)
 
     def Send_cal_data(self, lnghead):
@@ -206,7 +264,7 @@ class Machine:
         return self._call(lib.korvex_port_In_Bit, _int(intBit, 16, "intBit"))
 
     def Marking_DA(self, V, P):
-        return self._call(lib.korvex_Marking_DA, float(V), _int(P, 16, "P"))
+        return self._call(lib.korvex_Marking_DA, _real(V, "V"), _int(P, 16, "P"))
 
 
 def version():
@@ -217,7 +275,7 @@ def set_platform(card="simulated", clock=None, library_folder=None):
     """Chooses the calling thread's machine: card "simulated" or "real", clock "virtual" or
     "monotonic" (None: the card's default), the library folder (grid files and font/; None: the
     default). A new simulated machine starts with no marks."""
-    _check(lib.korvex_set_platform(_utf8(card), _utf8(clock), _utf8(library_folder)))
+    _check(lib.korvex_set_platform(_utf8(card, "card"), _utf8(clock, "clock"), _utf8(library_folder, "library_folder")))
 
 
 def library_folder():
@@ -246,12 +304,12 @@ def clear_marks():
 
 def write_marks(path):
     """Writes the marks as the korvex program's --marks text."""
-    _check(lib.korvex_sim_write_marks(_utf8(os.fspath(path))))
+    _check(lib.korvex_sim_write_marks(_utf8(os.fspath(path), "path")))
 
 
 def set_input(bit, level):
     """Drives the simulated card's input bit (0-15) to level 0 or 1."""
-    _check(lib.korvex_sim_set_input(bit, level))
+    _check(lib.korvex_sim_set_input(_int(bit, 32, "bit"), _int(level, 32, "level")))
 
 
 def laser_emitting():
@@ -269,8 +327,9 @@ def time_us():
 def save_picture(path, head_steps_per_mm=100.0, field_mm=110.0, format=None):
     """Draws the marks into a PNG, SVG or PDF (by format, else by the file name) at the simulated
     head's scale: D/A units per mm, 1000 / the step size in um the job used."""
-    _check(_native.picture_lib().korvex_sim_write_picture(_utf8(os.fspath(path)), _utf8(format),
-                                                          head_steps_per_mm, field_mm))
+    _check(_native.picture_lib().korvex_sim_write_picture(_utf8(os.fspath(path), "path"), _utf8(format, "format"),
+                                                          _real(head_steps_per_mm, "head_steps_per_mm"),
+                                                          _real(field_mm, "field_mm")))
 
 
 class Picture:

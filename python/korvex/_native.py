@@ -74,7 +74,7 @@ _PROTOTYPES = {
     "korvex_set_platform": ([STR, STR, STR], I32),
     "korvex_library_folder": ([ctypes.c_char_p, SIZE, ctypes.POINTER(SIZE)], I32),
     "korvex_create": ([ctypes.POINTER(H)], I32),
-    "korvex_destroy": ([H], None),
+    "korvex_destroy": ([H], I32),
     "korvex_get_Name": ([H, ctypes.c_char_p, SIZE, ctypes.POINTER(SIZE)], I32),
     "korvex_set_Name": ([H, STR], I32),
     "korvex_get_File_no_begin": ([H, ctypes.POINTER(I32)], I32),

@@ -2,6 +2,8 @@
 // any C function), plus the small argument helpers the C functions share.
 #include "capi/c_boundary.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace korvex::capi {
@@ -23,13 +25,13 @@ void store(korvex_fault_kind& kind_out, std::string& message_out, korvex_fault_k
 }
 }  // namespace
 
-int32_t record_fault(korvex_object* object, korvex_fault_kind kind, const char* message) noexcept {
+int32_t record_fault(Object* object, korvex_fault_kind kind, const char* message) noexcept {
     store(t_last.kind, t_last.message, kind, message);
     if (object) store(object->fault_kind, object->fault_message, kind, message);
     return KORVEX_ERROR_BASE - static_cast<int32_t>(kind);
 }
 
-void record_success(korvex_object* object) noexcept {
+void record_success(Object* object) noexcept {
     t_last.kind = KORVEX_FAULT_NONE;
     t_last.message.clear();
     if (object) {
@@ -40,6 +42,15 @@ void record_success(korvex_object* object) noexcept {
 
 void require(const void* pointer, const char* what) {
     if (!pointer) throw ArgumentError(std::string(what) + " is null");
+}
+
+void require_array(const void* data, std::size_t count, std::size_t size, const char* what) {
+    require(data, what);
+    // No object is larger than PTRDIFF_MAX bytes, and none wraps around the end of the address space.
+    const std::uintptr_t room = std::min<std::uintptr_t>(PTRDIFF_MAX, UINTPTR_MAX - reinterpret_cast<std::uintptr_t>(data));
+    if (count > room / size)
+        throw ArgumentError(std::string(what) + ": a count of " + std::to_string(count) +
+                            " elements is more than memory holds");
 }
 
 void copy_string(const char* text, std::string& out, const char* what) {
@@ -98,11 +109,14 @@ const char* korvex_fault_kind_name(korvex_fault_kind kind) {
 }
 
 korvex_fault_kind korvex_fault_kind_of(const korvex_object* object) {
-    return object ? object->fault_kind : KORVEX_FAULT_ARGUMENT;
+    const korvex::capi::Lookup found = korvex::capi::look_up(object);
+    return found.object ? found.object->fault_kind : KORVEX_FAULT_ARGUMENT;
 }
 
+// The text lives in the object, which the registry keeps until the owning thread destroys it.
 const char* korvex_fault_message(const korvex_object* object) {
-    return object ? object->fault_message.c_str() : "the object handle is null";
+    const korvex::capi::Lookup found = korvex::capi::look_up(object);
+    return found.object ? found.object->fault_message.c_str() : found.refusal;
 }
 
 korvex_fault_kind korvex_last_fault_kind(void) { return t_last.kind; }

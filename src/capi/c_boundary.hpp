@@ -1,17 +1,23 @@
-// The C boundary: the handle behind korvex_object, and the guard every C function runs its body in.
-// The guard turns whatever a body throws into an error code and records the fault's kind and message
-// on the handle and for the thread, so no exception ever crosses into C.
+// The C boundary: the object behind a handle, and the guard every C function runs its body in. The
+// guard turns whatever a body throws into an error code and records the fault's kind and message on
+// the object and for the thread, so no exception ever crosses into C.
 #pragma once
 
+#include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "capi/object_registry.hpp"
 #include "korvex/korvex.h"
 #include "korvex/korvex_dll.hpp"
 
-struct korvex_object {
+namespace korvex::capi {
+
+// What a handle stands for (found through the registry, object_registry.hpp).
+struct Object {
     korvex_dll dll;
     korvex_fault_kind fault_kind = KORVEX_FAULT_NONE;
     std::string fault_message;
@@ -22,8 +28,6 @@ struct korvex_object {
     std::vector<std::string> strings_a, strings_b;
 };
 
-namespace korvex::capi {
-
 // A C caller's mistake (null pointer, unknown name): reported as KORVEX_FAULT_ARGUMENT.
 class ArgumentError : public std::invalid_argument {
 public:
@@ -31,15 +35,18 @@ public:
 };
 
 // Records the outcome of a call on the handle (if any) and for the thread; returns the error code.
-int32_t record_fault(korvex_object* object, korvex_fault_kind kind, const char* message) noexcept;
-void record_success(korvex_object* object) noexcept;
+int32_t record_fault(Object* object, korvex_fault_kind kind, const char* message) noexcept;
+void record_success(Object* object) noexcept;
 
 // Throws ArgumentError naming `what` when `pointer` is null.
 void require(const void* pointer, const char* what);
-// The array [data, data + count) or an ArgumentError when data is null with a non-zero count.
+// Throws ArgumentError when [data, data + count * size) cannot be an array in memory.
+void require_array(const void* data, std::size_t count, std::size_t size, const char* what);
+// The array [data, data + count), or an ArgumentError when data is null with a non-zero count or
+// the count is more than memory holds.
 template <class T>
 const T* array_or_empty(const T* data, std::size_t count, const char* what) {
-    if (count != 0) require(data, what);
+    if (count != 0) require_array(data, count, sizeof(T), what);
     return data;
 }
 // Copies a C string into `out` (UTF-8, as it is); a null pointer is an ArgumentError.
@@ -53,7 +60,7 @@ korvex_fault_kind fault_kind_code(FaultKind kind);
 // Runs body() for `object` (which may be null for functions without a handle) and returns its result,
 // or the error code of what it threw.
 template <class Body>
-int32_t guarded(korvex_object* object, Body&& body) noexcept {
+int32_t guarded(Object* object, Body&& body) noexcept {
     try {
         const int32_t result = body();
         record_success(object);
@@ -71,11 +78,18 @@ int32_t guarded(korvex_object* object, Body&& body) noexcept {
     }
 }
 
-// guarded() for a member: a null handle is an argument error.
+// guarded() for a member: body runs with the handle's korvex_dll (or, if it takes one, its whole
+// Object); a handle the registry refuses (null, unknown, another thread's) is an argument error.
 template <class Body>
-int32_t member(korvex_object* object, Body&& body) noexcept {
-    if (!object) return record_fault(nullptr, KORVEX_FAULT_ARGUMENT, "the object handle is null");
-    return guarded(object, [&]() -> int32_t { return body(object->dll); });
+int32_t member(const korvex_object* handle, Body&& body) noexcept {
+    const Lookup found = look_up(handle);
+    if (!found.object) return record_fault(nullptr, KORVEX_FAULT_ARGUMENT, found.refusal);
+    return guarded(found.object.get(), [&]() -> int32_t {
+        if constexpr (std::is_invocable_v<Body&, korvex_dll&>)
+            return body(found.object->dll);
+        else
+            return body(*found.object);
+    });
 }
 
 }  // namespace korvex::capi

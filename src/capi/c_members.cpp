@@ -8,6 +8,7 @@
 
 using korvex::capi::array_or_empty;
 using korvex::capi::member;
+using korvex::capi::Object;
 
 namespace {
 
@@ -24,14 +25,14 @@ void fill_strings(std::vector<std::string>& out, const char* const* data, std::s
 
 // Runs a member that takes md by reference on a copy of the caller's array, then copies it back.
 template <class Call>
-int32_t with_md(korvex_object* object, double* md, std::size_t md_count, Call&& call) noexcept {
-    return member(object, [&](korvex_dll& dll) -> int32_t {
+int32_t with_md(korvex_object* handle, double* md, std::size_t md_count, Call&& call) noexcept {
+    return member(handle, [&](Object& o) -> int32_t {
         const double* p = array_or_empty(md, md_count, "md");
-        object->md.assign(p, p + md_count);
-        auto give_back = [&] { std::copy_n(object->md.begin(), std::min(md_count, object->md.size()), md); };
+        o.md.assign(p, p + md_count);
+        auto give_back = [&] { std::copy_n(o.md.begin(), std::min(md_count, o.md.size()), md); };
         int32_t status = 0;
         try {
-            status = call(dll, object->md);
+            status = call(o.dll, o.md);
         } catch (...) {
             give_back();  // a member that faulted part-way leaves its partial writes, as in C++
             throw;
@@ -45,12 +46,17 @@ int32_t with_md(korvex_object* object, double* md, std::size_t md_count, Call&& 
 
 extern "C" {
 
-void korvex_destroy(korvex_object* object) { delete object; }
+int32_t korvex_destroy(korvex_object* object) {
+    if (!object) return korvex::capi::guarded(nullptr, [] { return 0; });  // NULL is ignored
+    return korvex::capi::guarded(nullptr, [&]() -> int32_t {
+        if (const char* refusal = korvex::capi::release_object(object)) throw korvex::capi::ArgumentError(refusal);
+        return 0;
+    });
+}
 
 int32_t korvex_get_Name(const korvex_object* object, char* buffer, size_t size, size_t* length) {
-    auto* o = const_cast<korvex_object*>(object);  // only the fault record changes
-    return member(o, [&](korvex_dll& dll) -> int32_t {
-        korvex::capi::give_string(dll.Name(), buffer, size, length);
+    return member(object, [&](Object& o) -> int32_t {
+        korvex::capi::give_string(o.dll.Name(), buffer, size, length);
         return 0;
     });
 }
@@ -64,7 +70,7 @@ int32_t korvex_set_Name(korvex_object* object, const char* value) {
 }
 
 int32_t korvex_get_File_no_begin(const korvex_object* object, int32_t* value) {
-    return member(const_cast<korvex_object*>(object), [&](korvex_dll& dll) -> int32_t {
+    return member(object, [&](korvex_dll& dll) -> int32_t {
         korvex::capi::require(value, "value");
         *value = dll.File_no_begin();
         return 0;
@@ -79,7 +85,7 @@ int32_t korvex_set_File_no_begin(korvex_object* object, int32_t value) {
 }
 
 int32_t korvex_get_DebugID(const korvex_object* object, int32_t* value) {
-    return member(const_cast<korvex_object*>(object), [&](korvex_dll& dll) -> int32_t {
+    return member(object, [&](korvex_dll& dll) -> int32_t {
         korvex::capi::require(value, "value");
         *value = dll.DebugID();
         return 0;
@@ -87,18 +93,18 @@ int32_t korvex_get_DebugID(const korvex_object* object, int32_t* value) {
 }
 
 int32_t korvex_e_isMarking(const korvex_object* object) {
-    return member(const_cast<korvex_object*>(object), [](korvex_dll& dll) -> int32_t { return dll.e_isMarking(); });
+    return member(object, [](korvex_dll& dll) -> int32_t { return dll.e_isMarking(); });
 }
 
 int32_t korvex_e_PrintEarMark(korvex_object* object, const uint8_t* imageData, size_t imageData_count,
                               const char* const* strNumber1, size_t strNumber1_count, const char* const* strNumber2,
                               size_t strNumber2_count, const uint8_t* arr_Size, size_t arr_Size_count) {
-    return member(object, [&](korvex_dll& dll) -> int32_t {
-        fill_bytes(object->bytes_a, imageData, imageData_count, "imageData");
-        fill_strings(object->strings_a, strNumber1, strNumber1_count, "strNumber1");
-        fill_strings(object->strings_b, strNumber2, strNumber2_count, "strNumber2");
-        fill_bytes(object->bytes_b, arr_Size, arr_Size_count, "arr_Size");
-        return dll.e_PrintEarMark(object->bytes_a, object->strings_a, object->strings_b, object->bytes_b);
+    return member(object, [&](Object& o) -> int32_t {
+        fill_bytes(o.bytes_a, imageData, imageData_count, "imageData");
+        fill_strings(o.strings_a, strNumber1, strNumber1_count, "strNumber1");
+        fill_strings(o.strings_b, strNumber2, strNumber2_count, "strNumber2");
+        fill_bytes(o.bytes_b, arr_Size, arr_Size_count, "arr_Size");
+        return o.dll.e_PrintEarMark(o.bytes_a, o.strings_a, o.strings_b, o.bytes_b);
     });
 }
 
@@ -125,9 +131,9 @@ int32_t korvex_usb_laser_open(korvex_object* object, float laserpower, float las
 int32_t korvex_Marking_init_pci(korvex_object* object, int16_t out_data0, int16_t out_data1, int16_t card,
                                 int16_t LaserType, int16_t lnghead, const uint8_t* rs_n, size_t rs_n_count,
                                 int16_t laser_sw) {
-    return member(object, [&](korvex_dll& dll) -> int32_t {
-        fill_bytes(object->bytes_a, rs_n, rs_n_count, "rs_n");
-        return dll.Marking_init_pci(out_data0, out_data1, card, LaserType, lnghead, object->bytes_a, laser_sw);
+    return member(object, [&](Object& o) -> int32_t {
+        fill_bytes(o.bytes_a, rs_n, rs_n_count, "rs_n");
+        return o.dll.Marking_init_pci(out_data0, out_data1, card, LaserType, lnghead, o.bytes_a, laser_sw);
     });
 }
 

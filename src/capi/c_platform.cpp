@@ -3,10 +3,10 @@
 // korvex_sim_*); a thread that creates its first object without choosing gets one too, unless a
 // C++ host of the same thread already installed its own backends.
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include "capi/c_boundary.hpp"
+#include "core/output_file.hpp"
 #include "platform/default_platform.hpp"
 #include "platform/simulated_machine.hpp"
 
@@ -96,7 +96,7 @@ int32_t korvex_create(korvex_object** object) {
             if (korvex::current_platform().card == &korvex::default_backends().card()) choose(nullptr, nullptr, nullptr);
             t_choice.chosen = true;
         }
-        *object = new korvex_object();
+        *object = korvex::capi::register_object(std::make_shared<korvex::capi::Object>());
         return 0;
     });
 }
@@ -120,9 +120,9 @@ int32_t korvex_sim_write_marks(const char* path) {
     return guarded(nullptr, [&]() -> int32_t {
         korvex::capi::require(path, "path");
         korvex::SimulatedMachine& sim = simulation();
-        std::ofstream out(path, std::ios::binary);
-        if (out) sim.write_marks(out);
-        if (!out || !out.flush()) korvex::raise_fault(korvex::FaultKind::file, std::string("cannot write ") + path);
+        korvex::OutputFile out(path, "marks file");
+        sim.write_marks(out.stream());
+        out.commit();
         return 0;
     });
 }

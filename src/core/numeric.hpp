@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "korvex/fault.hpp"
 
@@ -24,33 +25,41 @@ inline double round_half_even(double x) {
     return std::nearbyint(x);  // default rounding mode: to nearest, ties to even
 }
 
+// The overflow fault of a value that does not fit its target ("a byte", "32 bits"): the message
+// gives the value, so whoever reads it can tell which input it came from.
+[[noreturn]] inline void value_does_not_fit(double x, const char* target) {
+    char text[96];
+    std::snprintf(text, sizeof text, "value %.7g does not fit %s", x, target);
+    raise_fault(FaultKind::overflow, text);
+}
+
 // Range-checked conversions of a real (rounded half to even) or an integer to a narrower type.
-inline int64_t to_integer_in(double x, int64_t lo, int64_t hi, const char* what) {
+inline int64_t to_integer_in(double x, int64_t lo, int64_t hi, const char* target) {
     double r = round_half_even(x);
-    if (r < static_cast<double>(lo) || r > static_cast<double>(hi)) raise_fault(FaultKind::overflow, what);
+    if (r < static_cast<double>(lo) || r > static_cast<double>(hi)) value_does_not_fit(x, target);
     return static_cast<int64_t>(r);
 }
-inline uint8_t to_byte(double x) { return static_cast<uint8_t>(to_integer_in(x, 0, 255, "value does not fit a byte")); }
-inline int16_t to_i16(double x) { return static_cast<int16_t>(to_integer_in(x, INT16_MIN, INT16_MAX, "value does not fit 16 bits")); }
-inline int32_t to_i32(double x) { return static_cast<int32_t>(to_integer_in(x, INT32_MIN, INT32_MAX, "value does not fit 32 bits")); }
+inline uint8_t to_byte(double x) { return static_cast<uint8_t>(to_integer_in(x, 0, 255, "a byte")); }
+inline int16_t to_i16(double x) { return static_cast<int16_t>(to_integer_in(x, INT16_MIN, INT16_MAX, "16 bits")); }
+inline int32_t to_i32(double x) { return static_cast<int32_t>(to_integer_in(x, INT32_MIN, INT32_MAX, "32 bits")); }
 inline uint8_t to_byte(int64_t x) {
-    if (x < 0 || x > 255) raise_fault(FaultKind::overflow, "value does not fit a byte");
+    if (x < 0 || x > 255) value_does_not_fit(static_cast<double>(x), "a byte");
     return static_cast<uint8_t>(x);
 }
 inline uint8_t to_byte(int32_t x) { return to_byte(static_cast<int64_t>(x)); }
 inline int16_t to_i16(int64_t x) {
-    if (x < INT16_MIN || x > INT16_MAX) raise_fault(FaultKind::overflow, "value does not fit 16 bits");
+    if (x < INT16_MIN || x > INT16_MAX) value_does_not_fit(static_cast<double>(x), "16 bits");
     return static_cast<int16_t>(x);
 }
 inline int32_t to_i32(int64_t x) {
-    if (x < INT32_MIN || x > INT32_MAX) raise_fault(FaultKind::overflow, "value does not fit 32 bits");
+    if (x < INT32_MIN || x > INT32_MAX) value_does_not_fit(static_cast<double>(x), "32 bits");
     return static_cast<int32_t>(x);
 }
 
 // Narrows a Double to Single: out of Single's range is an overflow fault, NaN a float fault.
 inline float to_single(double x) {
     if (std::isnan(x)) raise_fault(FaultKind::invalid_float, "not a number");
-    if (std::isfinite(x) && std::fabs(x) > static_cast<double>(FLT_MAX)) raise_fault(FaultKind::overflow, "value does not fit a Single");
+    if (std::isfinite(x) && std::fabs(x) > static_cast<double>(FLT_MAX)) value_does_not_fit(x, "a Single");
     return static_cast<float>(x);
 }
 

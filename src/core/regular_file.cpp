@@ -16,21 +16,15 @@
 
 namespace korvex {
 
-namespace {
-
-// Paths are quoted back whole up to this length, with control bytes escaped.
-constexpr std::size_t kShownPathChars = 240;
-
-const char* kind_of(mode_t mode) {
+const char* File_kind_name(unsigned mode) {
     if (S_ISDIR(mode)) return "a directory";
     if (S_ISFIFO(mode)) return "a FIFO";
     if (S_ISCHR(mode)) return "a character device";
     if (S_ISBLK(mode)) return "a block device";
     if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISLNK(mode)) return "a symbolic link";
     return "not a plain file";
 }
-
-}  // namespace
 
 RegularFile::RegularFile(const std::string& path, std::string_view what)
     : path_(Shown_input(path, kShownPathChars)), what_(what) {
@@ -44,7 +38,7 @@ RegularFile::RegularFile(const std::string& path, std::string_view what)
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd_);
-        fail(std::string("is not a regular file (") + kind_of(st.st_mode) + ")");
+        fail(std::string("is not a regular file (") + File_kind_name(st.st_mode) + ")");
     }
     size_bytes_ = static_cast<uint64_t>(st.st_size);
 }

@@ -36,6 +36,9 @@ private:
     std::string what_;
 };
 
+// What a file that is not a regular one is ("a FIFO", "a character device"), from its stat mode.
+const char* File_kind_name(unsigned mode);
+
 // The whole of the regular file at `path`; more than `max_bytes` (checked against what is read,
 // so a file that grows meanwhile is refused too) is a file fault.
 std::string Regular_file_read(const std::string& path, std::size_t max_bytes, std::string_view what);

@@ -10,8 +10,11 @@
 namespace korvex {
 
 inline constexpr std::size_t kShownInputChars = 40;
-// Paths are quoted longer: a message must still say which file it means.
-inline constexpr std::size_t kShownPathMaxChars = 240;
+// File names are quoted back whole up to this length.
+inline constexpr std::size_t kShownPathChars = 240;
+// Messages that can quote input (a fault's text) are shown up to this length; a whole bad file is
+// never echoed.
+inline constexpr std::size_t kShownMessageChars = 400;
 
 // `text` as it may appear in a message: valid UTF-8 characters other than controls kept, every
 // other byte as \xHH, and after `max_chars` characters the rest replaced by "…".

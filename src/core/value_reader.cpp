@@ -2,10 +2,12 @@
 // Each value is located with one pass over its bytes and converted in place; nothing is copied.
 #include "core/value_reader.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
 #include "core/regular_file.hpp"
+#include "core/shown_input.hpp"
 
 namespace korvex {
 
@@ -147,12 +149,23 @@ ValueReader::Field ValueReader::next_field() {
     return {text, start};
 }
 
-void ValueReader::fail(FaultKind kind, const char* start, const char* what) const {
-    std::size_t line = 1;
-    for (const char* p = begin_; p < start && p < end_; ++p) {
-        if (*p == '\n' || (*p == '\r' && (p + 1 == end_ || p[1] != '\n'))) ++line;
+std::size_t ValueReader::line_at(std::size_t offset) const {
+    const char* const at = begin_ + std::min(offset, static_cast<std::size_t>(end_ - begin_));
+    // Counting goes on from the last answer when it lies before: a reader asks in file order, so a
+    // whole file is counted through once, however many lines are asked for.
+    if (at < line_counted_to_) {
+        line_counted_to_ = begin_;
+        line_counted_ = 1;
     }
-    raise_fault(kind, std::string(what) + " (line " + std::to_string(line) + ")");
+    for (const char* p = line_counted_to_; p < at; ++p) {
+        if (*p == '\n' || (*p == '\r' && (p + 1 == end_ || p[1] != '\n'))) ++line_counted_;
+    }
+    line_counted_to_ = at;
+    return line_counted_;
+}
+
+void ValueReader::fail(FaultKind kind, const char* start, const std::string& what) const {
+    raise_fault(kind, what + " (line " + std::to_string(line_at(static_cast<std::size_t>(start - begin_))) + ")");
 }
 
 // Reads one number value of any shape and hands it to `convert` (a numeric.hpp conversion); a
@@ -161,12 +174,12 @@ template <class Convert>
 auto ValueReader::number(Convert convert) {
     Field f = next_field();
     Number n = parse_number(f.text);
-    if (n.status == Number::Status::not_number) fail(FaultKind::type, f.start, "value is not a number");
-    if (n.status == Number::Status::out_of_range) fail(FaultKind::overflow, f.start, "number out of range");
+    if (n.status == Number::Status::not_number) fail(FaultKind::type, f.start, "'" + Shown_input(f.text) + "' is not a number");
+    if (n.status == Number::Status::out_of_range) fail(FaultKind::overflow, f.start, "'" + Shown_input(f.text) + "': number out of range");
     try {
         return convert(n.value);
     } catch (const Fault& e) {
-        fail(e.kind(), f.start, e.what());
+        fail(e.kind(), f.start, "'" + Shown_input(f.text) + "': " + e.what());
     }
 }
 

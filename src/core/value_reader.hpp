@@ -14,7 +14,8 @@
 //   numbers, False for Booleans and "" for strings.
 // - Numbers are decimal: optional sign, digits with an optional point, optional exponent
 //   (1.5, -.25, 3e2). #TRUE# and #FALSE# read as -1 and 0 wherever a number is expected.
-//   A quoted number reads as the number. Anything else where a number is expected is a type fault.
+//   A quoted number reads as the number. Anything else where a number is expected is a type fault
+//   that quotes the value (escaped).
 // - Reals read into integers are rounded to the nearest integer, halves to the even neighbour;
 //   a value outside the integer's range is an overflow fault, as is a real beyond Single's range
 //   read as a Single.
@@ -94,8 +95,19 @@ public:
 
     // True when only blanks and line ends remain, so the next read would be an eof fault.
     bool at_end() const { return value_start() == end_; }
+    // True when the value read last was the last of its line: only blanks (and its closing comma)
+    // stand between it and a line end or the end of the text.
+    bool at_line_end() const {
+        const char* p = pos_;
+        while (p < end_ && (value_syntax::byte_class(*p) & value_syntax::kBlank)) ++p;
+        return p == end_ || (value_syntax::byte_class(*p) & value_syntax::kLineEnd);
+    }
     // Bytes consumed so far.
     std::size_t offset_bytes() const { return static_cast<std::size_t>(pos_ - begin_); }
+    // Where the next value starts, in bytes from the start of the text.
+    std::size_t next_value_offset() const { return static_cast<std::size_t>(value_start() - begin_); }
+    // The line (from 1; LF, CR LF or a lone CR end a line) that holds byte `offset`.
+    std::size_t line_at(std::size_t offset) const;
 
 private:
     struct Field {
@@ -111,8 +123,8 @@ private:
     }
     // Fast path of the integer reads, for the common shape of a grid or template value: an
     // optionally signed integer of 1 to 9 digits (so it cannot overflow) directly followed by a
-    // separator or the end of the text. Returns where the next value's search starts (after the
-    // separator; a CR LF counts as one), or nullptr for any other shape, which the general path
+    // separator or the end of the text. Returns where the next value's search starts (after a
+    // comma, at a line end), or nullptr for any other shape, which the general path
     // then reads (with the same result) or faults on. Moves nothing.
     const char* plain_integer(int64_t& out) const {
         const char* p = value_start();
@@ -130,11 +142,8 @@ private:
         if (p == digits) return nullptr;
         if (p < end_) {
             const char c = *p;
-            if (c != ',' && c != '\n') {
-                if (c != '\r') return nullptr;
-                if (p + 1 < end_ && p[1] == '\n') ++p;
-            }
-            ++p;
+            if (c == ',') ++p;
+            else if (c != '\n' && c != '\r') return nullptr;  // a line end is left for the next value's skip
         }
         out = negative ? -v : v;
         return p;
@@ -144,11 +153,13 @@ private:
     Field next_field();
     template <class Convert>
     auto number(Convert convert);
-    [[noreturn]] void fail(FaultKind kind, const char* start, const char* what) const;
+    [[noreturn]] void fail(FaultKind kind, const char* start, const std::string& what) const;
 
     const char* begin_;
     const char* pos_;
     const char* end_;
+    mutable const char* line_counted_to_ = begin_;  // line_at's count so far: line_counted_ lines
+    mutable std::size_t line_counted_ = 1;          // start before this byte
 };
 
 }  // namespace korvex

@@ -12,7 +12,15 @@ namespace korvex {
 
 using namespace card_reg;
 
-bool Card_open(State& s) { return s.platform.card->open(); }
+bool Card_open(State& s) {
+    s.card.card_open = s.platform.card->open();
+    return s.card.card_open;
+}
+
+void Card_required(const State& s) {
+    if (!s.card.card_open)
+        raise_fault(FaultKind::device, "no I/O card is open (Marking_init_pci has not run in direct mode, or could not open the card)");
+}
 
 // Splits an address into the page to select (or none) and the offset.
 static uint8_t offset_of(int32_t address, bool& paged, uint8_t& page) {

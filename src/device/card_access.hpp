@@ -9,7 +9,12 @@
 
 namespace korvex {
 
+// Opens the card and remembers whether that worked.
 bool Card_open(State& s);
+// The members that drive the card (marking, the port members) refuse to run while no card is open:
+// on an unopened card every write would vanish and every input read 0, and the host could not tell
+// a job done from none. A device fault.
+void Card_required(const State& s);
 // Writes a byte (0-255, else an overflow fault). Addresses of 255 and above are paged:
 // page = address div 256, offset = address mod 256, then the page goes back to 0xFF.
 void Port_write(State& s, int32_t address, int32_t value);

@@ -78,6 +78,7 @@ int16_t Marking_init_pci(State& s, int16_t out_data0, int16_t out_data1, int16_t
 
 int16_t marking_start(State& s) {
     if (s.device.intCardMode == kDirectMode) {
+        Card_required(s);
         s.scan.dblTimeX = s.scan.dblTimeY = Timer_now_us(s);
         s.card.dblDriftT0 = s.scan.dblTimeX;  // drift of D/A mode 2 counts from the start of the job
         s.sig.blnAbort = kFalse;

@@ -53,7 +53,13 @@ static void Register_word_write(State& s, uint8_t reg_low, uint8_t reg_high, dou
     Register_write(s, reg_high, int_div(word, 256));
 }
 
-static float Power_ratio(const State& s) { return to_single(real_div(s.para.sngLaserPower, s.hw.sngLaserMaxPower)); }
+static float Power_ratio(const State& s) {
+    // Nothing sets the maximum power but device initialization, Marking_para and a template's last
+    // hardware values: a template loaded before either, whose last values could not be read, has 0.
+    if (s.hw.sngLaserMaxPower == 0.0f)
+        raise_fault(FaultKind::division, "division by zero: the laser's maximum power (sngLaserMaxPower) is 0");
+    return to_single(real_div(s.para.sngLaserPower, s.hw.sngLaserMaxPower));
+}
 static float Period_us(const State& s) { return to_single(real_div(1000.0, s.para.sngLaserFreq)); }
 
 // Timer reloads of a pulse `width_us` high within `period_us`, both stored as Singles.

@@ -15,13 +15,28 @@ void Gate_write(State& s, bool open) {
     const vbool level = s.hw.blnGateLevel;
     if (open) {
         s.sig.gate_open = true;
-        s.sig.gate_open_bit = bit;
-        s.sig.gate_open_level = level;
+        s.sig.gate_driven = true;
+        s.sig.gate_driven_bit = bit;
+        s.sig.gate_driven_level = level;
         Out_bit_set(s, bit, level);
     } else {
         Out_bit_set(s, bit, vb_not(level));
         s.sig.gate_open = false;
+        s.sig.gate_driven = true;
+        s.sig.gate_driven_bit = bit;
+        s.sig.gate_driven_level = level;
     }
+}
+
+bool Gate_line_open(const State& s) {
+    if (s.sig.gate_open) return true;
+    if (!s.sig.gate_driven) return false;
+    const int16_t bit = s.sig.gate_driven_bit;
+    if (bit < 0 || bit > 15) return false;  // on no output line
+    const uint8_t shadow = bit <= 7 ? s.card.bytOutPort0 : s.card.bytOutPort1;
+    const bool line_high = (shadow >> (bit & 7)) & 1;
+    // Out_bit_set drives an active bit low: the gate opens low when its level is True.
+    return line_high == (s.sig.gate_driven_level == 0);
 }
 
 void Gate_line_refuse(const State& s, int16_t bit, const char* function) {

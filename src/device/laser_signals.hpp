@@ -20,9 +20,14 @@ void Out15_set(State& s, vbool on);
 // wake delay is 0.
 void Laser_standby(State& s, vbool wake);
 
-// Drives the gate bit to its open or closed level and keeps the record the fault boundary needs
-// to close it again.
+// Drives the gate bit to its open or closed level and keeps the record (bit, level, open or not)
+// the fault boundary needs to close it again.
 void Gate_write(State& s, bool open);
+
+// True when the gate line the library last drove (SignalGroup::gate_driven_bit, 0-15) may be
+// open: the library opened it, or its output shadow holds it at its open level, whoever wrote it
+// there (the host's raw port_Out_bit). False before the library first drove the gate.
+bool Gate_line_open(const State& s);
 
 // The gate's line must not double as a line with a function of its own (the type 1 latch, standby,
 // laser enable, the axis lines, output 15): switching that function would switch the laser. On a

@@ -3,7 +3,9 @@
 // chosen so n steps per cycle give exactly the asked speed.
 #include "device/marking_params.hpp"
 
+#include <climits>
 #include <cmath>
+#include <cstdio>
 
 #include "device/laser_program.hpp"
 #include "device/timer.hpp"
@@ -60,13 +62,23 @@ int16_t Marking_para(State& s, float ms, float mms, int32_t tcf, int32_t tch, in
     return 1;
 }
 
-StepCycle Step_cycle(float steps_per_mm, float speed_mm_s) {
+StepCycle Step_cycle(float steps_per_mm, float speed_mm_s, const char* speed_name) {
     const double k = steps_per_mm;
     const double v = speed_mm_s;
+    // A speed so slow or so fast that the cycle or its step count leaves 32 bits is said with its
+    // value, so whoever set it can tell which one.
+    const auto too_far = [&](const char* what, double value, const char* unit) {
+        char text[192];
+        std::snprintf(text, sizeof text, "%s %.7g mm/s at %.7g steps/mm gives %s %.7g%s, more than 32 bits hold",
+                      speed_name, v, k, what, value, unit);
+        raise_fault(FaultKind::overflow, text);
+    };
     const double us_per_step = real_div(1'000'000.0, k * v);
     const double n = std::floor(real_div(kCycleBudgetUs, us_per_step)) + 1.0;
+    if (!(n <= INT32_MAX)) too_far("a step count per cycle of", n, "");
     const int32_t steps = to_i32(n);
     const double period_us = real_div(real_div(steps * 1'000'000.0, k), v);
+    if (!(std::fabs(period_us) <= INT32_MAX)) too_far("a step cycle of", period_us, " us");
     return {steps, to_i32(period_us)};
 }
 
@@ -83,14 +95,14 @@ void Speed_apply(State& s) {
     if (p.sngJumpSpeed > kMaxSpeedMmS) p.sngJumpSpeed = kMaxSpeedMmS;
 
     const float k = s.hw.sngStepsPerMm;
-    const StepCycle mark = Step_cycle(k, p.sngMarkSpeed);
+    const StepCycle mark = Step_cycle(k, p.sngMarkSpeed, "marking speed");
     p.lngMarkStepN = mark.steps;
     p.lngMarkStepUs = mark.period_us;
     // The second marking speed is derived the same way (and can fault the same way), but nothing
     // uses its cycle.
-    (void)Step_cycle(k, p.sngMarkSpeed2);
+    (void)Step_cycle(k, p.sngMarkSpeed2, "second marking speed");
     if (p.sngJumpSpeed > 0.0f) {
-        const StepCycle jump = Step_cycle(k, p.sngJumpSpeed);
+        const StepCycle jump = Step_cycle(k, p.sngJumpSpeed, "jump speed");
         p.lngJumpStepN = jump.steps;
         p.lngJumpStepUs = jump.period_us;
     }

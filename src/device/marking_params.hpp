@@ -18,11 +18,12 @@ int16_t Marking_para(State& s, float ms, float mms, int32_t tcf, int32_t tch, in
 void Speed_apply(State& s);
 
 // The stepping cycle for `speed_mm_s` at `steps_per_mm`: n D/A steps per cycle, n just enough for a
-// cycle of at least 14 us, and the cycle time in whole us that keeps the speed exact.
+// cycle of at least 14 us, and the cycle time in whole us that keeps the speed exact. A cycle or
+// step count beyond 32 bits is an overflow fault naming `speed_name` and the speed.
 struct StepCycle {
     int32_t steps;
     int32_t period_us;
 };
-StepCycle Step_cycle(float steps_per_mm, float speed_mm_s);
+StepCycle Step_cycle(float steps_per_mm, float speed_mm_s, const char* speed_name = "speed");
 
 }  // namespace korvex

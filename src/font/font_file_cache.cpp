@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core/regular_file.hpp"
+#include "core/shown_input.hpp"
 #include "korvex/fault.hpp"
 
 namespace korvex {
@@ -25,6 +26,7 @@ struct CachedFile {
     std::string path;
     FileIdentity identity;
     std::shared_ptr<const FontFileBytes> bytes;
+    FontFileCheck passed = nullptr;  // the check the content has passed
 };
 
 thread_local std::vector<CachedFile> t_files;  // most recently used first
@@ -48,6 +50,24 @@ std::shared_ptr<const FontFileBytes> Read_whole(const std::string& path) {
     return bytes;
 }
 
+// The cached entry of `path`, read again when the file changed; most recently used first.
+CachedFile& Cached(const std::string& path) {
+    FileIdentity id;
+    bool regular = false;
+    if (!Identity_of(path, id, regular)) raise_fault(FaultKind::file, Shown_input(path, kShownPathChars) + ": font file not found");
+    if (!regular) raise_fault(FaultKind::file, Shown_input(path, kShownPathChars) + ": not a font file");
+    auto hit = std::find_if(t_files.begin(), t_files.end(), [&](const CachedFile& f) { return f.path == path; });
+    if (hit != t_files.end() && hit->identity == id) {
+        std::rotate(t_files.begin(), hit, hit + 1);
+        return t_files.front();
+    }
+    CachedFile fresh{path, id, Read_whole(path)};
+    if (hit != t_files.end()) t_files.erase(hit);
+    if (t_files.size() >= kFontFilesKept) t_files.pop_back();
+    t_files.insert(t_files.begin(), std::move(fresh));
+    return t_files.front();
+}
+
 }  // namespace
 
 bool Font_file_present(const std::string& path) {
@@ -56,21 +76,15 @@ bool Font_file_present(const std::string& path) {
     return Identity_of(path, id, regular) && regular;
 }
 
-std::shared_ptr<const FontFileBytes> Font_file_bytes(const std::string& path) {
-    FileIdentity id;
-    bool regular = false;
-    if (!Identity_of(path, id, regular)) raise_fault(FaultKind::file, path + ": font file not found");
-    if (!regular) raise_fault(FaultKind::file, path + ": not a font file");
-    auto hit = std::find_if(t_files.begin(), t_files.end(), [&](const CachedFile& f) { return f.path == path; });
-    if (hit != t_files.end() && hit->identity == id) {
-        std::rotate(t_files.begin(), hit, hit + 1);
-        return t_files.front().bytes;
+std::shared_ptr<const FontFileBytes> Font_file_bytes(const std::string& path, FontFileCheck check) {
+    CachedFile& file = Cached(path);
+    if (check && file.passed != check) {
+        const std::string problem = check(*file.bytes);
+        if (!problem.empty())
+            raise_fault(FaultKind::file, "font file " + Shown_input(path, kShownPathChars) + " is damaged: " + problem);
+        file.passed = check;
     }
-    CachedFile fresh{path, id, Read_whole(path)};
-    if (hit != t_files.end()) t_files.erase(hit);
-    if (t_files.size() >= kFontFilesKept) t_files.pop_back();
-    t_files.insert(t_files.begin(), std::move(fresh));
-    return t_files.front().bytes;
+    return file.bytes;
 }
 
 }  // namespace korvex

@@ -5,16 +5,21 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace korvex {
 
 using FontFileBytes = std::vector<uint8_t>;
+// What is wrong with a font file's content for its format, or "" when nothing is.
+using FontFileCheck = std::string (*)(std::span<const uint8_t> content);
 
 // The whole content of the font file at `path`. A file that cannot be opened or read, is not a
-// regular file, or is larger than kFontFileMaxBytes is a file fault naming the path.
-std::shared_ptr<const FontFileBytes> Font_file_bytes(const std::string& path);
+// regular file, or is larger than kFontFileMaxBytes is a file fault naming the path. With `check`,
+// the content is checked once after each read from disk, and a problem is a file fault
+// "font file PATH is damaged: PROBLEM".
+std::shared_ptr<const FontFileBytes> Font_file_bytes(const std::string& path, FontFileCheck check = nullptr);
 
 // True when `path` names a regular file (a folder is never a font file).
 bool Font_file_present(const std::string& path);

@@ -40,12 +40,17 @@ public:
     ShapeReader(std::span<const uint8_t> file, int64_t pos) : file_(file), pos_(pos) {}
     uint8_t next() {
         const int64_t p = pos_++;
-        return p >= 0 && static_cast<uint64_t>(p) < file_.size() ? file_[static_cast<std::size_t>(p)] : 0;
+        if (p >= 0 && static_cast<uint64_t>(p) < file_.size()) return file_[static_cast<std::size_t>(p)];
+        past_end_ = true;
+        return 0;
     }
+    // Whether a byte beyond the file was read.
+    bool past_end() const { return past_end_; }
 
 private:
     std::span<const uint8_t> file_;
     int64_t pos_;
+    bool past_end_ = false;
 };
 
 // Appends to the command list; the 4093rd byte is a fault, never a write past the buffer.
@@ -146,12 +151,13 @@ void Commands_walk(const GlyphBuffer& glyph, Pen&& pen, Move&& move) {
 }
 
 // The scanner still stands where the previous character ended. A glyph that starts with the pen
-// down would otherwise mark its first stroke from there: it goes to its origin dark first.
+// down would otherwise open the gate there and mark its first stroke from there: before the first
+// gate opening of a glyph the scanner goes to the glyph's origin dark (the laser off first, should
+// it still be on).
 void Origin_approach(State& s, float x_mm, float y_mm) {
     const double k = s.hw.sngStepsPerMm;
-    Laser_switch(s, kFalse);
+    if (s.sig.blnLaserOn != 0) Laser_switch(s, kFalse);
     Scan_vector(s, to_single(real_div(s.scan.lngPosX, k)), to_single(real_div(s.scan.lngPosY, k)), x_mm, y_mm);
-    Laser_switch(s, kTrue);
 }
 
 }  // namespace
@@ -183,8 +189,54 @@ void Glyph_read_strokes_from(std::span<const uint8_t> file, int64_t glyph_number
 
 void Glyph_read_strokes(State& s, int32_t row, int32_t cell, const std::string& path, int16_t cols, int16_t rows,
                         int16_t rowBegin) {
-    const std::shared_ptr<const FontFileBytes> file = Font_file_bytes(path);
+    const std::shared_ptr<const FontFileBytes> file = Stroke_font_file(path);
     Glyph_read_strokes_from(*file, Glyph_number(row, cell, rowBegin), cols, rows, s.font.bytGlyph);
+}
+
+bool Stroke_glyph_empty(const GlyphBuffer& glyph) { return glyph.at(kGlyphCommandStart) == kCmdEnd; }
+
+bool Stroke_glyph_draws(const GlyphBuffer& glyph) {
+    bool down = false, draws = false;
+    Commands_walk(glyph, [&](bool pen_down) { down = pen_down; }, [&](int32_t, int32_t) { draws = draws || down; });
+    return draws;
+}
+
+std::string Stroke_font_problem(std::span<const uint8_t> file) {
+    if (file.empty()) return "the file is empty";
+    if (file.size() < 3) return "the file is shorter than one offset entry";
+    // The offset table runs from the start of the file to the first shape byte any entry points
+    // at; each of its entries must point past the table and into the file, and every glyph must
+    // end inside the file and fit the glyph buffer.
+    const auto size = static_cast<int64_t>(file.size());
+    int64_t table_end = size;
+    int64_t glyphs = 0;
+    GlyphBuffer glyph;
+    for (int64_t n = 0; 3 * n + 3 <= table_end; ++n) {
+        ShapeReader entry(file, 3 * n);
+        const int64_t b0 = entry.next(), b1 = entry.next(), b2 = entry.next();
+        const int64_t first = b0 + 256 * b1 + 65536 * b2;
+        if (first == 0) continue;
+        const std::string which = "the offset of glyph " + std::to_string(n) + " (" + std::to_string(first) + ")";
+        if (first - 1 >= size) return which + " points past the end of the file (" + std::to_string(size) + " bytes)";
+        if (first - 1 < 3 * n + 3) return which + " points into the offset table";
+        table_end = std::min(table_end, first - 1);
+        ShapeReader shape(file, first - 1);
+        CommandWriter out(glyph);
+        try {
+            Shape_bytes_convert(shape, out);
+        } catch (const Fault&) {
+            return "glyph " + std::to_string(n) + " is longer than the " + std::to_string(kGlyphCommandMax) +
+                   "-byte glyph buffer";
+        }
+        if (shape.past_end()) return "glyph " + std::to_string(n) + " runs past the end of the file";
+        ++glyphs;
+    }
+    if (glyphs == 0) return "the file holds no glyph";
+    return {};
+}
+
+std::shared_ptr<const FontFileBytes> Stroke_font_file(const std::string& path) {
+    return Font_file_bytes(path, Stroke_font_problem);
 }
 
 GlyphBox Stroke_glyph_box(const GlyphBuffer& glyph) {
@@ -245,14 +297,25 @@ void Glyph_mark_strokes(State& s, float x, float y, float sx, float sy, float m1
     const double mm_x = real_div(sx, s.hw.sngStepsPerMm);
     const double mm_y = real_div(sy, s.hw.sngStepsPerMm);
     int32_t u = 0, v = 0;
-    bool first = true;
+    bool first = true;  // no segment issued and no approach made yet: the pen is at the origin
     auto X_of = [&](int32_t pu, int32_t pv) { return to_single(pu * mm_x * m11 + pv * mm_y * m12 + ox + x); };
     auto Y_of = [&](int32_t pu, int32_t pv) { return to_single(pu * mm_x * m21 + pv * mm_y * m22 + oy + y); };
     Commands_walk(
-        s.font.bytGlyph, [&](bool down) { Laser_switch(s, to_vbool(down)); },
+        s.font.bytGlyph,
+        [&](bool down) {
+            if (down && first) {
+                Origin_approach(s, X_of(0, 0), Y_of(0, 0));
+                first = false;
+            }
+            Laser_switch(s, to_vbool(down));
+        },
         [&](int32_t du, int32_t dv) {
             const float x0 = X_of(u, v), y0 = Y_of(u, v);
-            if (first && s.sig.blnLaserOn != 0) Origin_approach(s, x0, y0);
+            if (first && s.sig.blnLaserOn != 0) {
+                // Still emitting from before the glyph, with no pen command yet.
+                Origin_approach(s, x0, y0);
+                Laser_switch(s, kTrue);
+            }
             first = false;
             Scan_vector(s, x0, y0, X_of(u + du, v + dv), Y_of(u + du, v + dv));
             u += du;

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
+#include "font/font_file_cache.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
@@ -27,6 +29,21 @@ int64_t Glyph_number(int32_t row, int32_t cell, int16_t rowBegin);
 // Bytes past the end of the file read as 0 (no glyph, end of glyph).
 void Glyph_read_strokes_from(std::span<const uint8_t> file, int64_t glyph_number, int16_t cols, int16_t rows,
                              GlyphBuffer& glyph);
+
+// Whether the command list in `glyph` is empty (the font had no glyph for the character).
+bool Stroke_glyph_empty(const GlyphBuffer& glyph);
+// Whether the glyph in `glyph` moves with the pen down, so that marking it leaves a line.
+bool Stroke_glyph_draws(const GlyphBuffer& glyph);
+
+// What is wrong with a stroke font file, or "" when nothing is: an empty file, an offset entry that
+// points past the end of the file or into the offset table, a glyph whose shape bytes run past the
+// end or whose command list does not fit the glyph buffer, no glyph at all. The offset table ends
+// where the first glyph's shape bytes begin.
+std::string Stroke_font_problem(std::span<const uint8_t> file);
+
+// The stroke font file at `path`, checked with Stroke_font_problem once each time it is read from
+// disk: a damaged file is a file fault naming it and what is wrong.
+std::shared_ptr<const FontFileBytes> Stroke_font_file(const std::string& path);
 
 // Box of one glyph in its own units; min_x, min_y never above 0 for stroke glyphs.
 struct GlyphBox {

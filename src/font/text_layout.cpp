@@ -57,6 +57,17 @@ const std::string& Char_load(State& s, const CharFont& cf) {
     }
 }
 
+// Notes a character that the text cannot show as given: one the code page lacks or that is no
+// UTF-8 (the code page's "?" stands in), or one the stroke font just loaded has no glyph for.
+void Unmarked_note(FontGroup& f, const std::string& ch, const std::string& font_file) {
+    std::string why;
+    if (Code_page_code(ch) == '?' && ch != "?")
+        why = ch.size() == 1 ? "not UTF-8, marked as ?" : "not in code page 936, marked as ?";
+    else if (f.bytGlyph.at(0) == kGlyphStroke && Stroke_glyph_empty(f.bytGlyph))
+        why = "no glyph in " + font_file + ", not marked";
+    if (!why.empty() && f.unmarkedChars.size() < kUnmarkedCharsKept) f.unmarkedChars.push_back({ch, why});
+}
+
 int64_t Char_count(std::string_view text) {
     int64_t n = 0;
     for (; !text.empty(); text.remove_prefix(Utf8_char_bytes(text))) ++n;
@@ -89,6 +100,7 @@ void Text_measure(State& s, float sx, float sy) {
     Chars_walk(cell.Text, [&](int64_t b, std::string_view ch_view) {
         const std::string ch(ch_view);
         const std::string& path = Char_load(s, Char_font(cell, ch));
+        Unmarked_note(f, ch, path);
         float kx = 1.0f, ky = 1.0f;
         switch (f.bytGlyph.at(0)) {
             case kGlyphStroke:

@@ -1,6 +1,6 @@
 // The fault boundary every public member runs inside: when a fault leaves a member, the card is put
-// back on its resting page and an open laser gate is closed before the host sees the fault. The
-// cleanup never throws; the original fault is what propagates.
+// back on its resting page and an open laser gate is closed, whoever opened it, before the host sees
+// the fault. The cleanup never throws; the original fault is what propagates.
 #pragma once
 
 #include <string>

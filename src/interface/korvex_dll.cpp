@@ -39,6 +39,7 @@ int16_t korvex_dll::e_Relese() { return 0; }
 int16_t korvex_dll::e_PrintEarMark(const std::vector<uint8_t>& imageData, const std::vector<std::string>& strNumber1,
                                    const std::vector<std::string>& strNumber2, const std::vector<uint8_t>& arr_Size) {
     return korvex::run_member([&](State& s) {
+        korvex::Card_required(s);
         return korvex::Print_ear_mark(s, imageData, strNumber1, strNumber2, arr_Size, marking_flag_);
     });
 }
@@ -83,6 +84,7 @@ int16_t korvex_dll::Marking_init_pci(int16_t out_data0, int16_t out_data1, int16
 int16_t korvex_dll::Marking_data(std::vector<double>& md) {
     return korvex::run_member([&](State& s) -> int16_t {
         if (s.device.intCardMode == korvex::kStandAloneCardMode) return korvex::Marking_data_standalone(s, md);
+        korvex::Card_required(s);
         return korvex::Marking_data_direct(s, md);
     });
 }
@@ -117,13 +119,22 @@ int16_t korvex_dll::marking_start() {
 }
 
 int16_t korvex_dll::port_Out_bit(int16_t intBit, int16_t intV) {
-    return korvex::run_member([&](State& s) { return korvex::Port_out_bit_raw(s, intBit, intV); });
+    return korvex::run_member([&](State& s) {
+        korvex::Card_required(s);
+        return korvex::Port_out_bit_raw(s, intBit, intV);
+    });
 }
 
 int16_t korvex_dll::port_In_Bit(int16_t intBit) {
-    return korvex::run_member([&](State& s) { return korvex::Port_in_bit(s, intBit); });
+    return korvex::run_member([&](State& s) {
+        korvex::Card_required(s);
+        return korvex::Port_in_bit(s, intBit);
+    });
 }
 
 int16_t korvex_dll::Marking_DA(double V, int16_t P) {
-    return korvex::run_member([&](State& s) { return korvex::Marking_DA_volts(s, V, P); });
+    return korvex::run_member([&](State& s) {
+        korvex::Card_required(s);
+        return korvex::Marking_DA_volts(s, V, P);
+    });
 }

@@ -4,6 +4,7 @@
 #include "platform/ch365_card.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,9 +12,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "core/regular_file.hpp"
+#include "core/shown_input.hpp"
 #include "korvex/fault.hpp"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -29,19 +32,34 @@ namespace {
 
 constexpr uint64_t kIoResourceFlag = 0x100;  // IORESOURCE_IO in the flags column of `resource`
 
+// Largest sysfs attribute file read (the kernel hands out at most a page).
+constexpr std::size_t kSysfsFileMaxBytes = 64 * 1024;
+
+// A small sysfs file, read without ever blocking (a FIFO or device put in its place is refused);
+// nothing, with the reason in `why`, when it cannot be read.
+std::optional<std::string> read_sysfs_file(const std::filesystem::path& path, std::string* why) {
+    try {
+        return Regular_file_read(path.string(), kSysfsFileMaxBytes, "sysfs file");
+    } catch (const Fault& f) {
+        if (why && std::filesystem::exists(std::filesystem::symlink_status(path))) *why = f.what();
+        return std::nullopt;
+    }
+}
+
 // The first hexadecimal number of a small sysfs file ("0x4348\n"), or -1.
-long read_hex_id(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::string text;
-    if (!(in >> text)) return -1;
+long read_hex_id(const std::filesystem::path& path, std::string* why) {
+    const std::optional<std::string> text = read_sysfs_file(path, why);
+    if (!text) return -1;
     char* end = nullptr;
-    const unsigned long v = std::strtoul(text.c_str(), &end, 16);
-    return end && end != text.c_str() ? static_cast<long>(v) : -1;
+    const unsigned long v = std::strtoul(text->c_str(), &end, 16);
+    return end && end != text->c_str() ? static_cast<long>(v) : -1;
 }
 
 // The first BAR of the `resource` table that is I/O space and spans the whole window.
-bool find_io_bar(const std::filesystem::path& resource, int& bar, uint64_t& base) {
-    std::ifstream in(resource);
+bool find_io_bar(const std::filesystem::path& resource, int& bar, uint64_t& base, std::string* why) {
+    const std::optional<std::string> text = read_sysfs_file(resource, why);
+    if (!text) return false;
+    std::istringstream in(*text);
     std::string line;
     for (int index = 0; std::getline(in, line); ++index) {
         unsigned long long start = 0, end = 0, flags = 0;
@@ -63,17 +81,27 @@ std::string hex_byte(uint8_t v) {
 
 }  // namespace
 
-std::vector<Ch365Found> find_ch365_cards(const std::string& sysfs_root) {
+std::vector<Ch365Found> find_ch365_cards(const std::string& sysfs_root, std::vector<std::string>* unreadable) {
     namespace fs = std::filesystem;
     std::vector<Ch365Found> cards;
     std::error_code ec;
     fs::directory_iterator it(sysfs_root, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         const fs::path dir = it->path();
-        if (read_hex_id(dir / "vendor") != ch365::kVendorId || read_hex_id(dir / "device") != ch365::kDeviceId) continue;
+        std::string why;
+        const auto skip = [&] {
+            if (unreadable && !why.empty()) unreadable->push_back(why);
+        };
+        if (read_hex_id(dir / "vendor", &why) != ch365::kVendorId || read_hex_id(dir / "device", &why) != ch365::kDeviceId) {
+            skip();
+            continue;
+        }
         Ch365Found card;
         card.address = dir.filename().string();
-        if (!find_io_bar(dir / "resource", card.bar, card.io_base)) continue;
+        if (!find_io_bar(dir / "resource", card.bar, card.io_base, &why)) {
+            skip();
+            continue;
+        }
         card.resource_path = (dir / ("resource" + std::to_string(card.bar))).string();
         cards.push_back(std::move(card));
     }
@@ -108,7 +136,7 @@ bool Ch365Card::open() {
     failure_.clear();
     const std::vector<Ch365Found> cards = find_ch365_cards(options_.sysfs_root);
     if (options_.device_index < 0 || static_cast<std::size_t>(options_.device_index) >= cards.size()) {
-        failure_ = cards.empty() ? "no CH365 card (PCI 4348:5049) under " + options_.sysfs_root
+        failure_ = cards.empty() ? "no CH365 card (PCI 4348:5049) under " + Shown_input(options_.sysfs_root, kShownPathChars)
                                  : std::to_string(cards.size()) + " CH365 card(s) found, none with device index " +
                                        std::to_string(options_.device_index);
         return false;
@@ -130,18 +158,29 @@ bool Ch365Card::open() {
 #else
     port_refusal = "no port I/O on this processor";
 #endif
-    fd_ = ::open(found_.resource_path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ >= 0) {
+    // Opened without blocking and then looked at: only a regular file as large as the window is
+    // the BAR's resource file (a FIFO, a device or a short file put in its place is not).
+    fd_ = ::open(found_.resource_path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    std::string refusal;
+    struct stat st {};
+    if (fd_ < 0) refusal = std::strerror(errno);
+    else if (::fstat(fd_, &st) != 0) refusal = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode)) refusal = std::string("not the BAR's resource file (") + File_kind_name(st.st_mode) + ")";
+    else if (static_cast<uint64_t>(st.st_size) < ch365::kWindowBytes)
+        refusal = "not the BAR's resource file (" + std::to_string(st.st_size) + " bytes, not the " +
+                  std::to_string(ch365::kWindowBytes) + "-byte I/O window)";
+    if (refusal.empty()) {
         access_ = Access::resource_file;
         return true;
     }
-    failure_ = "card " + found_.address + ": " + port_refusal + ", and " + found_.resource_path + ": " +
-               std::strerror(errno);
+    close();
+    failure_ = "card " + Shown_input(found_.address) + ": " + port_refusal + ", and " +
+               Shown_input(found_.resource_path, kShownPathChars) + ": " + refusal;
     return false;
 }
 
 void Ch365Card::io_failed(const char* what, uint8_t offset) const {
-    raise_fault(FaultKind::device, std::string("CH365 card ") + found_.address + ": " + what + " at offset " +
+    raise_fault(FaultKind::device, std::string("CH365 card ") + Shown_input(found_.address) + ": " + what + " at offset " +
                                        hex_byte(offset) + " failed: " + std::strerror(errno));
 }
 

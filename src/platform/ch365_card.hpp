@@ -34,8 +34,11 @@ struct Ch365Found {
 };
 
 // The CH365 cards under the root (a sysfs PCI devices folder) in bus-address order; the n-th is
-// device index n. Cards without a 256-byte I/O BAR are left out.
-std::vector<Ch365Found> find_ch365_cards(const std::string& sysfs_root = ch365::kSysfsPciDevices);
+// device index n. Cards without a 256-byte I/O BAR are left out. Every file is read without
+// blocking; with `unreadable`, each `vendor`, `device` or `resource` file that is there but could
+// not be read (a FIFO, a device) is said there.
+std::vector<Ch365Found> find_ch365_cards(const std::string& sysfs_root = ch365::kSysfsPciDevices,
+                                         std::vector<std::string>* unreadable = nullptr);
 
 class Ch365Card : public IoCard {
 public:

@@ -9,6 +9,7 @@
 
 #include "core/numeric.hpp"
 #include "state/table.hpp"
+#include "state/template_load_report.hpp"
 
 namespace korvex {
 
@@ -132,6 +133,7 @@ struct TemplateGroup {
     FontRecord FontWideWork;                // font work records of the font loader
     FontRecord FontNarrowWork;
     int32_t lngPreviewScale = 0;            // drawing scale of the preview surface, per mm of field size
+    TemplateLoadReport load_report;         // what the last template load did
 
     // The cell list: namLines(0) the count line, namLines(i) the descriptor line of cell i;
     // namValues(i, 0..4) its X, Y, width, height and angle.

@@ -20,11 +20,16 @@ struct SignalGroup {
     vbool blnAxisReverse = kFalse;    // direction currently set on the axis direction output
     int32_t lngAxisPos = 0;           // rotary axis position, steps
 
-    // What the gate was opened with, so a fault leaving a member can close exactly that bit even
-    // if a template has reassigned the gate bit or its level since.
+    // The bit and level the library last drove the gate with (opening or closing it), once it has:
+    // the station's gate line as far as the library knows it. A fault leaving a member closes that
+    // line when the library left it open, or when its output shadow holds it open whoever wrote
+    // it, even if a template has reassigned the gate bit or its level since. Before the first
+    // gate write (a bring-up that faults before it closes the gate) nothing is known of the
+    // station's wiring, and nothing is written.
     bool gate_open = false;
-    int16_t gate_open_bit = 0;
-    vbool gate_open_level = kFalse;
+    bool gate_driven = false;
+    int16_t gate_driven_bit = 0;
+    vbool gate_driven_level = kFalse;
 };
 
 // One parameter set of the stand-alone controller: the last arguments of Marking_para.

@@ -46,6 +46,16 @@ inline constexpr int kEdgeListSize = 30001;      // recEdge 0-30000
 inline constexpr int kContourListSize = 10001;   // lngContourEnd 0-10000
 inline constexpr int kHatchListSize = 30001;     // recHatch 0-30000
 
+// Characters noted in FontGroup::unmarkedChars, at most this many.
+inline constexpr std::size_t kUnmarkedCharsKept = 64;
+
+// A character of a text that could not be marked as given: its bytes as given (UTF-8, or a stray
+// byte) and what became of it.
+struct UnmarkedChar {
+    std::string text;
+    std::string why;
+};
+
 // A segment of the edge and hatch lists, in scanner steps.
 struct SegRec {
     int32_t x0 = 0;
@@ -70,6 +80,9 @@ struct FontGroup {
     std::vector<float> sngCharScaleX;
     std::vector<float> sngCharScaleY;
     float sngArcAngle = 0.0f;  // degrees of arc taken up so far
+    // Characters of the texts measured since whoever reads this last cleared it that were not
+    // marked as given (the layout marks the others and goes on); the tools report them.
+    std::vector<UnmarkedChar> unmarkedChars;
 
     // The flattened path of the last outline-font character (points and their types), and its
     // text extent (device units; the renderer reports the advance cx only).

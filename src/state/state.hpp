@@ -28,8 +28,9 @@ struct ClockGroup {
     double dblTicksPerUs = 0.0;
 };
 
-// Card access: output shadows, the scan engine's D/A record, and the page the library last selected
-// (0xFF at rest; used to put the card back on its resting page after a fault). The D/A gains and
+// Card access: output shadows, the scan engine's D/A record, the page the library last selected
+// (0xFF at rest; used to put the card back on its resting page after a fault) and whether the card
+// was opened. The D/A gains and
 // the slow-load flag are hardware record fields (HardwareRecord).
 struct CardGroup {
     uint8_t bytOutPort0 = 0;
@@ -37,6 +38,7 @@ struct CardGroup {
     int32_t lngDaValue0 = 0;
     int32_t lngDaValue1 = 0;
     uint8_t page_selected = 0xFF;
+    bool card_open = false;   // the library's last Card_open opened the card
     double dblDriftT0 = 0.0;  // us, reference time of the drift term in D/A mode 2 (set by marking_start)
 };
 

@@ -38,7 +38,13 @@ bool Module_dark(const State& s, int32_t entry, int row, int col) {
 }
 
 int32_t Module_last_square(float module_width_mm, float spacing_mm) {
-    return to_i32(std::floor(real_div(real_div(module_width_mm, spacing_mm), 2.0)));
+    // Both divisions are Single ones, as on the stations that mark the same templates: the quotient
+    // is rounded to a Single before it is halved, so 0.5 / 0.05 gives 10 (5 squares past the first),
+    // not the 9.9999... a Double quotient would give. A Double rounds a quotient of two Singles to
+    // the same Single as a Single division would.
+    const float per_spacing = to_single(real_div(module_width_mm, spacing_mm));
+    const float half = to_single(static_cast<double>(per_spacing) / 2.0);
+    return to_i32(std::floor(static_cast<double>(half)));
 }
 
 void Bitmap_dots(State& s, int32_t g) {

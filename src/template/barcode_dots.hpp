@@ -17,8 +17,9 @@ inline constexpr int kCodeBitmapBytes = 32; // bytes of a code bitmap that are u
 bool Module_dark(const State& s, int32_t entry, int row, int col);
 
 // The last square index of a dark module (squares 0 to this are marked, none when it is negative):
-// from the module width alone, floor(module / spacing / 2). A spacing of 0 is a division fault, a
-// count beyond 32 bits an overflow fault, never an endless loop.
+// from the module width alone, floor(module / spacing / 2) with both divisions in Single
+// arithmetic. A spacing of 0 is a division fault, a count beyond 32 bits an overflow fault, never
+// an endless loop.
 int32_t Module_last_square(float module_width_mm, float spacing_mm);
 
 // Marks bar-code slot g (1-100) of category 0 from tagBitmap entry g - 1: code area from

@@ -68,6 +68,16 @@ void Pen_field_read(PenRecord& pen, const PenField& field, ValueReader& reader) 
                    [&](std::string PenRecord::*m) { pen.*m = std::string(reader.read_string()); },
                },
                field.member);
+    if (field.member == PenField::Member{&PenRecord::PenPulseWidth} &&
+        !(pen.PenPulseWidth >= 0.0f && pen.PenPulseWidth <= kMaxPulseWidthUs)) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%.10g us is outside 0 to %g us, the longest pulse (one period at the laser's lowest frequency)",
+                      static_cast<double>(pen.PenPulseWidth), static_cast<double>(kMaxPulseWidthUs));
+        raise_fault(FaultKind::overflow, text);
+    }
+    if (field.member == PenField::Member{&PenRecord::PenPasses} && pen.PenPasses > kMaxPenPasses)
+        raise_fault(FaultKind::overflow, Pen_field_text(pen, field) + " is above the " +
+                                             std::to_string(kMaxPenPasses) + " passes a cell may be marked");
 }
 
 std::string Pen_field_text(const PenRecord& pen, const PenField& field) {

@@ -18,7 +18,8 @@ struct PenField {
     const char* name;
     int file_position;
     const char* unit;
-    std::variant<int16_t PenRecord::*, int32_t PenRecord::*, float PenRecord::*, std::string PenRecord::*> member;
+    using Member = std::variant<int16_t PenRecord::*, int32_t PenRecord::*, float PenRecord::*, std::string PenRecord::*>;
+    Member member;
 };
 
 inline constexpr int kPenFileValues = 30;
@@ -27,7 +28,16 @@ extern const std::array<PenField, kPenFileValues> kPenFields;
 // The same values in file order (position 1 first).
 const std::array<PenField, kPenFileValues>& Pen_fields_in_file_order();
 
+// Bounds of the two pen values that decide how long the laser works on one cell. A software pulse
+// lasts at most one laser period, and the longest period is 2000 us (the laser controller's lowest
+// frequency, 0.5 kHz): a longer "pulse" is a gate held open for every scanner step. A cell marked
+// more than 1000 times in a row is no station's job but a damaged or mistyped value.
+inline constexpr float kMaxPulseWidthUs = 2000.0f;
+inline constexpr int32_t kMaxPenPasses = 1000;
+
 // Reads the next value of `reader` into the field (integers rounded half to even and range-checked).
+// PenPulseWidth outside 0 to kMaxPulseWidthUs and PenPasses above kMaxPenPasses are overflow faults
+// naming the value and its bound (the value is stored first).
 void Pen_field_read(PenRecord& pen, const PenField& field, ValueReader& reader);
 // The field's value as text (numbers in their shortest exact form).
 std::string Pen_field_text(const PenRecord& pen, const PenField& field);

@@ -1,16 +1,14 @@
 // Template files: loading a template pair (base path + ".mc1" machine part, base path + ".nam" cell
 // list) into the pen table, the hardware record, the zone table, the default font work records
 // and the cell list. Loading is forgiving by design: a damaged or missing file never fails the
-// load; each step that cannot be done is skipped and leaves its targets as they were.
+// load; each part that cannot be read is skipped and leaves its targets as they were.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "korvex/fault.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
@@ -31,26 +29,19 @@ inline constexpr int16_t kHardwareAtLeastOne = 38;
 // Zone table columns in the order a row's eight values are stored.
 inline constexpr std::array<int, 8> kZoneColumnOrder = {0, 4, 1, 5, 2, 6, 3, 7};
 
-// A load step that faulted: its name ("pens", "zone rows", "cell list", ...) and its fault.
-struct TemplateStepFault {
-    std::string step;
-    FaultKind kind;
-    std::string message;
-};
-// What a load did, for whoever reports on a template: whether the machine file was read and
-// started with the magic line, and the steps that failed, in order.
-struct TemplateLoadReport {
-    bool magic = false;
-    std::vector<TemplateStepFault> failed;
-};
-
-// Loads the template pair at `base` (no extension). Never faults for file problems: every step
-// runs with its faults suppressed (missing file, wrong magic, bad or missing values), and what a
-// failed step did not reach keeps its previous value. Ends with pen 1 selected afresh and the
-// cell list read when its file exists.
+// Loads the template pair at `base` (no extension). Never faults for file problems (a missing file,
+// a wrong magic line, bad or missing values): the machine file is read record by record (the magic
+// line, each pen, the hardware values, the zone row count, each zone row, the default fonts, the
+// preview scale, the last hardware values), each ending at a line end. A record with a value that
+// does not convert or lies outside its bounds keeps its previous values and the next is read in
+// step; a record that does not end at a line end (values missing or extra), or that the file ends
+// in, keeps its previous values and nothing after it is read. A damaged machine file is shown to
+// the operator once (which records, which lines, what was wrong), and a template that moves the gate
+// to another bit or level closes it under the new ones and says so. Ends with pen 1 selected afresh
+// and the cell list read when its file exists.
 // Zone row counts above 301: rows 0-300 are stored, the surplus rows are read and dropped so the
 // sections after them are read in step; lngZoneCount keeps the file's count.
-// With `report`, what happened is noted there.
+// What happened is kept in s.tmpl.load_report, and copied to `report` when one is given.
 void Template_load(State& s, const std::string& base, TemplateLoadReport* report = nullptr);
 
 }  // namespace korvex

@@ -1,9 +1,13 @@
 """The Python module against the build tree: a fault inside a member is a korvex.Fault with its
 kind (the laser left off), arguments are checked before they reach C, md lists get the library's
-write-back, marks and pictures come out, and an ear-tag plate is marked from lists of strings."""
+write-back, marks and pictures come out, an ear-tag plate is marked from lists of strings (and the
+same from numpy arrays), and an object refuses calls from other threads."""
 import os
 import tempfile
+import threading
 import unittest
+
+import numpy
 
 import korvex
 
@@ -35,6 +39,21 @@ class ModuleTest(unittest.TestCase):
             self.m.port_Out_bit(70000, 1)  # would wrap in a 16-bit argument
         with self.assertRaises(ValueError):
             self.m.Marking_init_pci(128, 0, 0, 1, 0, [0, 0, 300, 0], 1)  # 300 is no byte
+        # Nothing is wrapped, truncated or rounded on its way to C.
+        with self.assertRaises(ValueError):
+            korvex.set_input(2**32 + 3, 0)  # not input 3
+        with self.assertRaises(TypeError):
+            self.m.port_Out_bit(1.9, 1)  # not bit 1
+        with self.assertRaises(TypeError):
+            self.m.Marking_DA("1.5", 0)
+        with self.assertRaises(ValueError):
+            self.m.Marking_para(1e39, 3000, 100, 200, 300, 400, 10.0, 50, 20, 100, 500)  # no Single
+        with self.assertRaises(ValueError):
+            self.m.e_setPrintInfo(os.path.join(os.environ["KORVEX_SOURCE_DIR"], "examples/eartag_template") + "\0x")
+        with self.assertRaises(ValueError):
+            self.m.e_PrintEarMark(bytes(32), ["1\0"], ["2"], [1, 32])
+        with self.assertRaises(TypeError):
+            self.m.e_PrintEarMark(bytes(32), "12", ["2"], [1, 32])  # one string, not one per tag
         self.m.Name = "station é"
         self.assertEqual(self.m.Name, "station é")
         self.m.File_no_begin = -70000
@@ -72,6 +91,50 @@ class ModuleTest(unittest.TestCase):
         m.e_PrintEarMark(bytes(64), ["982000123456001", "982000123456002"], ["56001", "56002"], [2, 32, 32])
         self.assertGreater(sum(1 for mark in korvex.marks() if mark.kind == "line"), 100)
         self.assertFalse(korvex.laser_emitting())
+
+    def test_numpy_arrays_mark_as_lists_do(self):
+        # Every array goes element by element with its range checked, whatever its dtype: a plate
+        # from int64 arrays is the plate from lists, and md from an integer array the same lines.
+        os.chdir(os.environ["KORVEX_SOURCE_DIR"])
+        image, blank, sizes = [(7 * i) % 256 for i in range(64)], [0] * 64, [2, 32, 32]
+        plates = []
+        for convert, bitmaps in ((list, image), (numpy.array, image), (list, blank)):
+            korvex.set_platform("simulated")  # a new machine, the spot at the centre
+            m = korvex.Machine()
+            m.Marking_init_pci(128, 0, 0, 1, 0, convert([0, 0, 0, 0]), 1)
+            m.Marking_para(1000, 3000, 100, 50, 100, 50, numpy.float32(10.0), 50, 20, 100, 100)
+            m.marking_start()
+            m.e_setPrintInfo("examples/eartag_template")
+            m.e_PrintEarMark(convert(bitmaps), numpy.array(["982000123456001", "982000123456002"]),
+                             ["56001", "56002"], convert(sizes))
+            m.Marking_data(convert([2, -10, -10, 10, 10, 0]))
+            plates.append([mark[:6] for mark in korvex.marks()])
+            m.close()
+        self.assertEqual(plates[0], plates[1])
+        self.assertNotEqual(plates[0], plates[2])  # the codes come from the bitmaps
+        with self.assertRaises(ValueError):
+            self.m.e_PrintEarMark(numpy.full(32, 256), ["1"], ["2"], [1, 32])
+        with self.assertRaises(TypeError):
+            self.m.e_PrintEarMark(numpy.zeros(32), ["1"], ["2"], [1, 32])  # floats are no bytes
+        with self.assertRaises(TypeError):
+            self.m.Marking_data(numpy.zeros((2, 1)))
+
+    def test_an_object_belongs_to_its_thread(self):
+        caught = []
+        thread = threading.Thread(target=lambda: caught.extend(self._faults(self.m.e_Relese, self.m.close)))
+        thread.start()
+        thread.join()
+        self.assertEqual([(f.kind, "another thread" in f.message) for f in caught], [("argument", True)] * 2)
+        self.assertEqual(self.m.e_Relese(), 0)
+
+    @staticmethod
+    def _faults(*calls):
+        for call in calls:
+            try:
+                call()
+            except korvex.Fault as f:
+                yield f
+
 
 if __name__ == "__main__":
     unittest.main()

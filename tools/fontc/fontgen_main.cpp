@@ -3,10 +3,10 @@
 // the build makes the fonts again only when the compiler or a source font changes.
 //   korvex_fontgen FONT_FOLDER STAMP DEPFILE
 #include <chrono>
-#include <fstream>
 #include <iostream>
 #include <thread>
 
+#include "core/output_file.hpp"
 #include "fontc/catalogue_sources.hpp"
 
 int main(int argc, char** argv) try {
@@ -24,15 +24,11 @@ int main(int argc, char** argv) try {
     std::cout << "korvex_fontgen: " << fonts.size() << " font files, " << bytes / 1024 << " KiB, in " << seconds
               << " s into " << folder << "\n";
 
-    std::ofstream deps(depfile, std::ios::trunc);
-    deps << stamp << ":";
-    for (const auto& s : sources) deps << " \\\n  " << s;
-    deps << "\n";
-    std::ofstream(stamp, std::ios::trunc) << fonts.size() << " font files\n";
-    if (!deps.good()) {
-        std::cerr << "korvex_fontgen: cannot write " << depfile << "\n";
-        return 1;
-    }
+    std::string deps = stamp + ":";
+    for (const auto& s : sources) deps += " \\\n  " + s;
+    deps += "\n";
+    korvex::Output_file_write(depfile, "dependency file", deps);
+    korvex::Output_file_write(stamp, "stamp file", std::to_string(fonts.size()) + " font files\n");
     return 0;
 } catch (const std::exception& e) {
     std::cerr << "korvex_fontgen: " << e.what() << "\n";

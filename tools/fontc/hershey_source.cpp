@@ -75,8 +75,9 @@ std::vector<HersheyGlyph> Read_hershey(const std::string& path) {
             g.strokes.back().emplace_back(body[i] - 'R', body[i + 1] - 'R');
         }
         glyphs.push_back(std::move(g));
-        // Anything after the pairs on the same line is not part of the glyph.
-        while (at < text.size() && text[at] != '\n') ++at;
+        // Anything after the pairs on the same line is not part of the glyph (lines may end with
+        // a carriage return alone).
+        while (at < text.size() && text[at] != '\n' && text[at] != '\r') ++at;
     }
     return glyphs;
 }

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 #include "core/numeric.hpp"
+#include "core/output_file.hpp"
 
 namespace korvex::fontc {
 
@@ -119,13 +119,7 @@ std::vector<uint8_t> Assemble_font(const std::vector<std::optional<std::vector<u
 }
 
 void Write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out.good()) raise_fault(FaultKind::file, "cannot write " + temporary);
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) raise_fault(FaultKind::file, "cannot write " + path);
+    Output_file_write(path, "font file", std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace korvex::fontc

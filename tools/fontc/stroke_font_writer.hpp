@@ -33,7 +33,7 @@ std::vector<uint8_t> Encode_glyph(const StrokeGlyph& glyph);
 // The whole file: `glyphs[n]` is glyph number n (empty: no glyph, index entry 0).
 std::vector<uint8_t> Assemble_font(const std::vector<std::optional<std::vector<uint8_t>>>& glyphs);
 
-// Writes `bytes` to `path` (through a temporary file renamed into place). A failure is a file fault.
+// Writes `bytes` to `path` (an OutputFile: a new file renamed into place). A failure is a file fault.
 void Write_file(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace korvex::fontc
