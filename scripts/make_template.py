@@ -133,7 +133,7 @@ def plate_cells(logo):
         for i, y0 in enumerate(TAG_BOTTOMS, 1):
             # Designed size in plot units (the logo spans 400 x 460 around its origin), laid out
             # 8 x 9.2 mm with the origin at the logo's middle, above the code.
-            cells.append((cell("plt file", 40 + i, "examples/eartag_logo.plt", 0x10, 400, 460, 0.1, 4, "LOGO%d" % i),
+            cells.append((cell("plt file", 40 + i, "eartag_logo.plt", 0x10, 400, 460, 0.1, 4, "LOGO%d" % i),
                           -17, y0 + 21.8, 8, 9.2, 0))
     return cells
 

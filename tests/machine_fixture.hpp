@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,3 +35,25 @@ protected:
 };
 
 using Lines = std::vector<std::string>;
+
+// The operator's Ctrl-C: SIGINT raised once, on the first card write after the modelled gate's
+// `opening`-th opening, while the listener is attached to the machine's card.
+class CtrlCAtGateOpening : public korvex::CardListener {
+public:
+    CtrlCAtGateOpening(korvex::SimulatedMachine& machine, uint64_t opening) : machine_(machine), opening_(opening) {
+        machine_.card().add_listener(this);
+    }
+    ~CtrlCAtGateOpening() override { machine_.card().remove_listener(this); }
+    bool sent() const { return sent_; }
+    void on_write(uint8_t, uint8_t, uint8_t) override {
+        if (!sent_ && machine_.model().gate_openings() == opening_) {
+            sent_ = true;
+            std::raise(SIGINT);
+        }
+    }
+
+private:
+    korvex::SimulatedMachine& machine_;
+    uint64_t opening_;
+    bool sent_ = false;
+};

@@ -377,24 +377,14 @@ TEST_F(MarkDrawingTest, EverySegmentIsMarkedAndNothingElse) {
 TEST_F(MarkDrawingTest, CtrlCDuringTheCallAbortsTheJobWithTheGateClosed) {
     std::vector<double> md = drawing();
     JobInterrupt interrupt;
-    // The operator presses Ctrl-C while the second record is being marked.
-    struct CtrlC : CardListener {
-        SimulatedMachine& machine;
-        bool sent = false;
-        explicit CtrlC(SimulatedMachine& m) : machine(m) {}
-        void on_write(uint8_t, uint8_t, uint8_t) override {
-            if (!sent && machine.model().gate_openings() == 2) {
-                sent = true;
-                std::raise(SIGINT);
-            }
-        }
-    } ctrl_c(machine);
-    machine.card().add_listener(&ctrl_c);
     std::ostringstream err;
-    const MarkReport report = mark_drawing(machine, md, MarkParameters{}, &interrupt, err);
-    machine.card().remove_listener(&ctrl_c);
+    MarkReport report;
+    {
+        CtrlCAtGateOpening ctrl_c(machine, 2);  // while the second record is being marked
+        report = mark_drawing(machine, md, MarkParameters{}, &interrupt, err);
+        ASSERT_TRUE(ctrl_c.sent());
+    }
 
-    ASSERT_TRUE(ctrl_c.sent);
     EXPECT_TRUE(report.interrupted);
     EXPECT_TRUE(report.completed);  // Marking_data still walked the array and returned 1
     EXPECT_TRUE(report.failure.empty());

@@ -229,7 +229,8 @@ TEST_F(PlotFileTest, RotaryPlacementTurnsTheAxisAndDrawsAtXZero) {
 }
 
 // korvex plot: the example logo, filled, marked through the library and written as marks; a fault
-// in the plot file makes the command fail, a missing file is refused before the machine starts.
+// in the plot file (too many edges to fill, said with their number) or a file the reader stops
+// short in (said where) makes the command fail, a missing file is refused before the machine starts.
 TEST_F(PlotFileTest, ThePlotCommandMarksTheExampleLogo) {
     korvex::tool::PlotOptions o;
     o.input = std::string(KORVEX_SOURCE_DIR) + "/examples/eartag_logo.plt";
@@ -247,7 +248,17 @@ TEST_F(PlotFileTest, ThePlotCommandMarksTheExampleLogo) {
     o.input = file(many);
     std::ostringstream out2, err2;
     EXPECT_EQ(korvex::tool::run_plot_command(o, out2, err2), 1);
-    EXPECT_NE(err2.str().find("Plot_mark failed (index)"), std::string::npos) << err2.str();
+    EXPECT_NE(err2.str().find("Plot_mark failed (index): the outline has 30002 edges, more than the fill takes (at most 30001)"),
+              std::string::npos) << err2.str();
+
+    // A bad byte after "PD": marked up to there, as the library reads it, and said where it was cut.
+    o.input = file("PU0,0;PD400,0;\nPD\x02" "400,400;PD0,400;", "cut.plt");
+    std::ostringstream out4, err4;
+    EXPECT_EQ(korvex::tool::run_plot_command(o, out4, err4), 1);
+    EXPECT_NE(err4.str().find(o.input + " is cut at byte 18 of 34 (line 2, column 3): after \"PD\" comes \"\\x02\": the import ends "
+                              "there, so only the drawing before it is marked and nothing is filled"),
+              std::string::npos) << err4.str();
+    EXPECT_NE(out4.str().find("line "), std::string::npos);
 
     o.input = (dir / "missing.plt").string();
     std::ostringstream out3, err3;

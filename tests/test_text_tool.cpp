@@ -1,12 +1,16 @@
 // `korvex text` end to end: a text in system outline faces (a Latin and a CJK character) is marked
 // through the font loader and the text layout on the simulated machine and written as marks; a
 // catalogue key whose file is missing ends the command with the library's message; characters the
-// fonts cannot mark are named and fail the command.
+// fonts cannot mark are named and fail the command. A --fill that no hatch can take is refused
+// before the machine starts (here and in korvex plot).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <limits>
 #include <sstream>
 
+#include "plot_command.hpp"
 #include "state/state.hpp"
 #include "text_command.hpp"
 
@@ -49,6 +53,30 @@ TEST_F(TextCommandTest, MarksSystemFacesAndReportsAMissingFontFile) {
     EXPECT_EQ(run_text_command(c, out2, err2), 1);
     EXPECT_NE(err2.str().find("无相应字库！"), std::string::npos) << err2.str();
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(TextCommandTest, AFillSpacingNoHatchCanTakeIsRefusedBeforeAnythingIsMarked) {
+    // Formerly --fill inf (plot) or 1e30 (text) passed the option check and faulted only after the
+    // outline had been marked.
+    for (const float fill : {std::numeric_limits<float>::infinity(), 1e30f, -1.0f, std::nanf("")}) {
+        TextCommand t;
+        t.text = "A";
+        t.narrow_font = "DejaVu Sans";
+        t.fill_mm = fill;
+        t.outputs.marks_path = "-";
+        std::ostringstream out, err;
+        EXPECT_EQ(run_text_command(t, out, err), 2) << fill;
+        EXPECT_NE(err.str().find("the hatch spacing must be from 0 (no fill) to 1000 mm"), std::string::npos) << err.str();
+        EXPECT_TRUE(out.str().empty());
+        PlotOptions p;
+        p.input = std::string(KORVEX_SOURCE_DIR) + "/examples/eartag_logo.plt";
+        p.fill_mm = fill;
+        p.outputs.marks_path = "-";
+        std::ostringstream pout, perr;
+        EXPECT_EQ(run_plot_command(p, pout, perr), 2) << fill;
+        EXPECT_NE(perr.str().find("--fill"), std::string::npos) << perr.str();
+        EXPECT_TRUE(pout.str().empty());
+    }
 }
 
 TEST_F(TextCommandTest, CharactersTheFontsCannotMarkAreNamedAndFailTheCommand) {

@@ -15,10 +15,12 @@
 #include "core/leading_number.hpp"
 #include "core/regular_file.hpp"
 #include "core/shown_input.hpp"
+#include "eartag_template_check.hpp"
 #include "job_interrupt.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "library_call.hpp"
 #include "mark_command.hpp"
+#include "platform/default_platform.hpp"
 #include "platform/simulated_machine.hpp"
 #include "state/state.hpp"
 #include "tag_code.hpp"
@@ -37,19 +39,25 @@ bool all_digits(const std::string& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-void add_item(std::vector<std::string>& out, const std::string& item) {
-    if (item.empty()) throw NumberListError("an empty item in the number list");
+// Where an item of a list stands, for the messages: "item 3" of a list given inline, "FILE line 7"
+// of a list read from a file.
+std::string item_place(const std::string& file, std::size_t line, std::size_t item) {
+    return file.empty() ? "item " + std::to_string(item) : Shown_input(file, kShownPathChars) + " line " + std::to_string(line);
+}
+
+void add_item(std::vector<std::string>& out, const std::string& item, const std::string& number_chars, const std::string& place) {
+    if (item.empty()) throw NumberListError(place + ": an empty item in the number list");
     const std::size_t dots = item.find("..");
     if (dots == std::string::npos) {
-        if (item.find_first_of(" \t\r\n") != std::string::npos) throw NumberListError("\"" + Shown_input(item) + "\" holds a blank");
+        if (const std::string bad = check_tag_number(item, number_chars, place); !bad.empty()) throw NumberListError(bad);
         out.push_back(item);
     } else {
         const std::string first = item.substr(0, dots), last = item.substr(dots + 2);
         if (!all_digits(first) || !all_digits(last) || first.size() > 19 || last.size() > 19)
-            throw NumberListError("range \"" + Shown_input(item) + "\": FIRST..LAST must be numbers of at most 19 digits");
+            throw NumberListError(place + ": range \"" + Shown_input(item) + "\": FIRST..LAST must be numbers of at most 19 digits");
         const uint64_t a = std::stoull(first), b = std::stoull(last);
-        if (b < a) throw NumberListError("range \"" + Shown_input(item) + "\" counts down");
-        if (b - a >= kMaxTags - out.size()) throw NumberListError("range \"" + Shown_input(item) + "\" holds too many tags");
+        if (b < a) throw NumberListError(place + ": range \"" + Shown_input(item) + "\" counts down");
+        if (b - a >= kMaxTags - out.size()) throw NumberListError(place + ": range \"" + Shown_input(item) + "\" holds too many tags");
         for (uint64_t v = a;; ++v) {
             std::string text = std::to_string(v);
             if (text.size() < first.size()) text.insert(0, first.size() - text.size(), '0');
@@ -99,32 +107,75 @@ struct CodeArea {
     double x_mm, y_mm, w_mm, h_mm;
 };
 
+// Whether a laser line or dot of `marks` (D/A units) has its middle in the box (mm), grown by half
+// the spot.
+bool marks_in_box(const std::vector<Mark>& marks, const CellBox& box, double head, double spot_units) {
+    const double x0 = box.x0_mm * head - spot_units / 2, x1 = box.x1_mm * head + spot_units / 2;
+    const double y0 = box.y0_mm * head - spot_units / 2, y1 = box.y1_mm * head + spot_units / 2;
+    return std::any_of(marks.begin(), marks.end(), [&](const Mark& m) {
+        if (m.kind != Mark::Kind::line && m.kind != Mark::Kind::dot) return false;
+        const double x = m.kind == Mark::Kind::dot ? m.x0 : (static_cast<double>(m.x0) + m.x1) / 2;
+        const double y = m.kind == Mark::Kind::dot ? m.y0 : (static_cast<double>(m.y0) + m.y1) / 2;
+        return x >= x0 && x <= x1 && y >= y0 && y <= y1;
+    });
+}
+
 }  // namespace
 
-std::vector<std::string> parse_number_list(const std::string& list) {
+std::string check_tag_number(const std::string& number, const std::string& number_chars, const std::string& place) {
+    if (!number.empty() && number.find_first_not_of(number_chars) == std::string::npos) return "";
+    const std::string allowed = number_chars == kTagNumberDigits ? "digits only" : "only the characters " + number_chars;
+    return place + ": \"" + Shown_input(number) + "\" is not a tag number (" + allowed +
+           "; --number-chars names the characters a tag number may hold)";
+}
+
+std::string check_number_chars(const std::string& chars) {
+    if (chars.empty()) return "--number-chars names no character";
+    for (char c : chars) {
+        if (c <= ' ' || c > '~' || c == ',' || c == '#')
+            return "--number-chars \"" + Shown_input(chars) + "\": only printable ASCII characters other than the blank, ',' and '#'";
+    }
+    return "";
+}
+
+std::vector<std::string> parse_number_list(const std::string& list, const std::string& number_chars) {
+    if (const std::string bad = check_number_chars(number_chars); !bad.empty()) throw NumberListError(bad);
     std::vector<std::string> out;
     if (!list.empty() && list[0] == '@') {
+        const std::string file = list.substr(1);
         std::string text;
         try {
-            text = Regular_file_read(list.substr(1), kNumberListMaxBytes, "number list");
+            text = Regular_file_read(file, kNumberListMaxBytes, "number list");
         } catch (const Fault& f) {
             throw NumberListError(f.what());
         }
+        // An editor's byte-order mark would become part of the first tag's code.
+        if (text.starts_with("\xEF\xBB\xBF"))
+            throw NumberListError(Shown_input(file, kShownPathChars) + " line 1: starts with a byte-order mark (EF BB BF); save it as plain text without one");
         std::istringstream in(text);
         std::string line;
-        while (std::getline(in, line)) {
+        for (std::size_t number = 1; std::getline(in, line); ++number) {
             line = line.substr(0, line.find('#'));
             std::replace(line.begin(), line.end(), ',', ' ');
-            std::istringstream words(line);
-            for (std::string w; words >> w;) add_item(out, w);
+            // Items end at blanks and line ends only; any other byte belongs to the item, so that
+            // the number check sees it.
+            std::size_t at = 0;
+            while (true) {
+                at = line.find_first_not_of(" \t\r", at);
+                if (at == std::string::npos) break;
+                const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
+                add_item(out, line.substr(at, end - at), number_chars, item_place(file, number, 0));
+                at = end;
+            }
         }
     } else {
         std::size_t from = 0;
-        while (true) {
+        for (std::size_t number = 1;; ++number) {
             const std::size_t comma = list.find(',', from);
             std::string item = list.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
             const std::size_t b = item.find_first_not_of(" \t"), e = item.find_last_not_of(" \t");
-            add_item(out, b == std::string::npos ? std::string() : item.substr(b, e - b + 1));
+            add_item(out, b == std::string::npos ? std::string() : item.substr(b, e - b + 1), number_chars,
+                     item_place("", 0, number));
             if (comma == std::string::npos) break;
             from = comma + 1;
         }
@@ -143,11 +194,30 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         }
     } publish{report, report_out};
 
-    // Everything the batch needs is checked before the machine is touched.
+    // Everything the batch needs is checked before the machine is touched: the template first, as
+    // the library would load it, since the library itself marks what it can without a word.
     const std::string base = Strip_extension(o.base);
-    if (!std::filesystem::exists(base + ".mc1") && !std::filesystem::exists(base + ".nam")) {
-        err << "korvex eartag: no template " << base << ".mc1 / .nam\n";
+    const std::string shown_base = Shown_input(base, kShownPathChars);
+    // Fonts come from the library folder, never from whatever folder the batch is started in.
+    const std::string library_folder = o.library_folder.empty() ? default_library_folder() : o.library_folder;
+    const EartagTemplateCheck check = check_eartag_template(base, library_folder);
+    if (!check.problems.empty()) {
+        for (const std::string& p : check.problems) err << "korvex eartag: " << p << "\n";
+        err << "korvex eartag: the template " << shown_base << " cannot mark whole tags; nothing was marked\n";
         return 2;
+    }
+    if (const std::string bad = check_number_chars(o.number_chars); !bad.empty()) {
+        err << "korvex eartag: " << bad << "\n";
+        return 2;
+    }
+    for (const auto* list : {&o.numbers, &o.second}) {
+        for (std::size_t i = 0; i < list->size(); ++i) {
+            const std::string place = std::string(list == &o.numbers ? "number " : "second number ") + std::to_string(i + 1);
+            if (const std::string bad = check_tag_number((*list)[i], o.number_chars, place); !bad.empty()) {
+                err << "korvex eartag: " << bad << "; nothing was marked\n";
+                return 2;
+            }
+        }
     }
     if (!o.second.empty() && o.second.size() != o.numbers.size()) {
         err << "korvex eartag: " << o.numbers.size() << " first numbers but " << o.second.size() << " second numbers\n";
@@ -180,7 +250,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     mopts.real_time = o.real_time;
     mopts.trace = false;
     SimulatedMachine machine(mopts);
-    if (!o.library_folder.empty()) machine.set_library_folder(o.library_folder);
+    machine.set_library_folder(library_folder);
     PlatformReset platform_reset;
     set_platform(machine.platform());
     JobInterrupt interrupt;
@@ -208,7 +278,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     }
     if (!call("e_setPrintInfo", [&] { dll.e_setPrintInfo(o.base); })) return stopped();
     if (thread_state().tmpl.load_report.machine_file_damaged()) {
-        err << "korvex eartag: " << Shown_input(base, 200) << ".mc1 is damaged (see the message above); nothing was marked\n";
+        err << "korvex eartag: " << shown_base << ".mc1 is damaged (see the message above); nothing was marked\n";
         return 1;
     }
 
@@ -216,7 +286,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     const State& s = thread_state();
     const int per_plate = static_cast<int>(Leading_number(s.tmpl.catLines.at(kCategoryBarcode, 0)));
     if (per_plate < 1) {
-        err << "korvex eartag: " << base << " has no bar-code cells, so a pass would mark nothing\n";
+        err << "korvex eartag: " << shown_base << " has no bar-code cells, so a pass would mark nothing\n";
         return 2;
     }
     std::vector<CodeArea> areas;
@@ -231,7 +301,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     report.tags = static_cast<int>(o.numbers.size());
     report.plates = (report.tags + per_plate - 1) / per_plate;
     err << "korvex eartag: " << report.tags << " tags on " << report.plates << " plates of " << per_plate << " ("
-        << base << ")\n";
+        << shown_base << ")\n";
 
     std::optional<PdfBook> book;
     if (o.pictures && !o.pdf_path.empty()) {
@@ -243,7 +313,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         }
     }
     bool written = true;
-    int read_back = 0;
+    int read_back = 0, cells_tried = 0;
     LaserMeter meter(machine);
     const auto wall_start = std::chrono::steady_clock::now();
     auto next_progress = wall_start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -272,12 +342,13 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         const bool ok = call("e_PrintEarMark", [&] { dll.e_PrintEarMark(image, first, second, sizes); });
         const double plate_us = machine.now_us() - t0, plate_on_us = meter.total_us() - on0;
         report.machine_us += plate_us;
+        report.last_plate_us = plate_us;
         report.laser_on_us += plate_on_us;
         if (ok) ++report.plates_marked;
         const std::vector<Mark> marks = machine.marks();
 
         std::string tags_text;
-        for (int t = 0; t < count; ++t) tags_text += (t ? ", " : "") + o.numbers[static_cast<std::size_t>(from + t)];
+        for (int t = 0; t < count; ++t) tags_text += (t ? ", " : "") + Shown_input(o.numbers[static_cast<std::size_t>(from + t)]);
         const std::string caption = "plate " + std::to_string(plate) + "/" + std::to_string(report.plates) + ": " + tags_text;
         std::string written_to;
         if (o.pictures) {
@@ -301,12 +372,22 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
                 const std::string& want = o.numbers[static_cast<std::size_t>(from + t)];
                 const std::string got = read_marked_code(marks, a.x_mm * head, a.y_mm * head, a.w_mm * head, a.h_mm * head,
                                                          picture.spot_mm * head);
+                const std::string tag = "plate " + std::to_string(plate) + " tag " + std::to_string(t + 1) + " (" + Shown_input(want) + ")";
                 if (got == want) {
                     ++read_back;
                 } else {
-                    report.unreadable.push_back("plate " + std::to_string(plate) + " tag " + std::to_string(t + 1) + " (" + want +
-                                                "): read " + (got.empty() ? "nothing" : "\"" + Shown_input(got) + "\""));
+                    report.unreadable.push_back(tag + ": read " + (got.empty() ? "nothing" : "\"" + Shown_input(got) + "\""));
                     err << "korvex eartag: code does not read back: " << report.unreadable.back() << "\n";
+                }
+                // The codes are not all of a tag: its numbers and logo must have left marks too.
+                for (const CellBox& box : check.boxes) {
+                    if (box.tag != t + 1) continue;
+                    ++cells_tried;
+                    if (marks_in_box(marks, box, head, picture.spot_mm * head)) continue;
+                    report.unmarked.push_back(tag + ": the " + box.name + " left no marks in its box (x " + format_number(box.x0_mm, 2) +
+                                              " to " + format_number(box.x1_mm, 2) + " mm, y " + format_number(box.y0_mm, 2) + " to " +
+                                              format_number(box.y1_mm, 2) + " mm)");
+                    err << "korvex eartag: " << report.unmarked.back() << "\n";
                 }
             }
         }
@@ -315,7 +396,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         if (report.plates <= kPerPlateLines) {
             err << "korvex eartag: plate " << plate << ": " << tags_text << ": machine " << format_number(plate_us / 1e6, 2)
                 << " s, laser on " << format_number(plate_on_us / 1e6, 2) << " s"
-                << (written_to.empty() ? "" : ", " + written_to) << "\n";
+                << (written_to.empty() ? "" : ", " + Shown_input(written_to, kShownPathChars)) << "\n";
         } else if (now >= next_progress || plate == report.plates) {
             next_progress = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                       std::chrono::duration<double>(o.progress_interval_s));
@@ -329,7 +410,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     if (book) {
         try {
             book->finish();
-            err << "korvex eartag: " << book->pages() << " plates drawn in " << o.pdf_path << "\n";
+            err << "korvex eartag: " << book->pages() << " plates drawn in " << Shown_input(o.pdf_path, kShownPathChars) << "\n";
         } catch (const PictureError& e) {
             err << "korvex eartag: " << e.what() << "\n";
             written = false;
@@ -347,17 +428,20 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         << format_number(report.machine_us > 0 ? 100.0 * report.laser_on_us / report.machine_us : 0.0, 0) << "%)\n";
     if (o.verify) {
         const int tried = read_back + static_cast<int>(report.unreadable.size());
-        out << "read back: " << read_back << " of " << tried << " codes read as their numbers\n";
+        out << "read back: " << read_back << " of " << tried << " codes read as their numbers; " << cells_tried - static_cast<int>(report.unmarked.size())
+            << " of " << cells_tried << " number and plot cells left marks in their boxes\n";
     }
     out << "wall time " << format_number(report.wall_s, 2) << " s ("
         << format_number(report.wall_s > 0 ? std::min(report.tags, report.plates_marked * per_plate) / report.wall_s : 0.0, 1)
         << " tags/s)" << std::endl;
 
     if (report.interrupted) {
-        err << "korvex eartag: " << report.stop << "; later plates were not marked\n";
+        err << "korvex eartag: " << report.stop << "; plate " << report.plates_marked + 1
+            << (call.stop_taken() ? " was cut after " : " was marked to its end in ") << format_number(report.last_plate_us / 1e6, 2)
+            << " s of machine time and later plates were not marked\n";
         return 130;
     }
-    if (!report.failure.empty() || !written || !report.unreadable.empty()) return 1;
+    if (!report.failure.empty() || !written || !report.unreadable.empty() || !report.unmarked.empty()) return 1;
     return 0;
 }
 

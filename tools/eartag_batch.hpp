@@ -22,10 +22,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The tag numbers of a list: items separated by commas, each a number or a range FIRST..LAST of
-// digit strings (counted up in FIRST's width, leading zeros kept); "@FILE" reads the items from a
-// file (commas, blanks or line ends between them, '#' to the end of a line is a comment).
-std::vector<std::string> parse_number_list(const std::string& list);
+// The characters a tag number holds unless --number-chars says otherwise.
+inline constexpr const char* kTagNumberDigits = "0123456789";
+
+// Why `number` is no tag number of `number_chars` ("" when it is one), starting with `place`
+// ("item 3"); the number is quoted escaped.
+std::string check_tag_number(const std::string& number, const std::string& number_chars, const std::string& place);
+
+// Why `chars` cannot be the characters of tag numbers ("" when it can): printable ASCII other than
+// the blank and the list's own ',' and '#'.
+std::string check_number_chars(const std::string& chars);
+
+// The tag numbers of a list: items separated by commas, each a number made of `number_chars` or a
+// range FIRST..LAST of digit strings (counted up in FIRST's width, leading zeros kept); "@FILE"
+// reads the items from a file (commas, blanks or line ends between them, '#' to the end of a line
+// is a comment; a byte-order mark at its start is refused). An item with any other character is
+// refused naming its place (item N, or FILE line N) and its value, escaped.
+std::vector<std::string> parse_number_list(const std::string& list, const std::string& number_chars = kTagNumberDigits);
 
 // How the machine is brought up before the template is chosen.
 enum class BringUp {
@@ -35,6 +48,7 @@ enum class BringUp {
 
 struct EartagOptions {
     std::string base;                  // template base path (".mc1"/".nam" added by the library)
+    std::string number_chars = kTagNumberDigits;  // the characters a number may hold
     std::vector<std::string> numbers;  // first numbers, one per tag
     std::vector<std::string> second;   // second numbers; empty: the last 5 characters of each first number
     BringUp bring_up = BringUp::initlize;
@@ -54,8 +68,10 @@ struct EartagReport {
     int plates_marked = 0;
     double machine_us = 0.0;           // sum of the plates' e_PrintEarMark calls
     double laser_on_us = 0.0;          // the gate emitting, all plates
+    double last_plate_us = 0.0;        // the last e_PrintEarMark call (cut short by an interrupt)
     double wall_s = 0.0;               // the plates' calls, pictures and reading back
     std::vector<std::string> unreadable;  // "plate 2 tag 3 (982...): read \"...\"" per failed read-back
+    std::vector<std::string> unmarked;    // per number or plot cell that left no marks in its box
     std::string failure;               // the call that faulted, when one did
     bool interrupted = false;
     std::string stop;                  // after an interrupt: when the stop took effect

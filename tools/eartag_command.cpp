@@ -25,6 +25,9 @@ ToolCommand add_eartag_command(CLI::App& app) {
                       "tag numbers: a comma list, a range FIRST..LAST, or @FILE (one code each)")->required();
     c.sub->add_option("--second", args->second,
                       "second numbers, one per tag, same syntax (default: the last 5 characters of each number)");
+    c.sub->add_option("--number-chars", o.number_chars,
+                      "the characters tag numbers may hold, all listed (printable ASCII but blank, ',' and '#')")
+        ->capture_default_str();
     c.sub->add_option("--bring-up", args->bring_up,
                       "initlize: e_Initlize (MarkConfig from the current directory if present, fonts); direct: "
                       "Marking_init_pci, Marking_para, marking_start only (no MarkConfig)")
@@ -49,8 +52,8 @@ ToolCommand add_eartag_command(CLI::App& app) {
     c.run = [args] {
         EartagOptions& opts = args->options;
         try {
-            opts.numbers = parse_number_list(args->numbers);
-            if (!args->second.empty()) opts.second = parse_number_list(args->second);
+            opts.numbers = parse_number_list(args->numbers, opts.number_chars);
+            if (!args->second.empty()) opts.second = parse_number_list(args->second, opts.number_chars);
         } catch (const NumberListError& e) {
             std::cerr << "korvex eartag: " << e.what() << "\n";
             return 2;

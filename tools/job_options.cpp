@@ -1,9 +1,18 @@
 // Shared options of the job commands (korvex run, mark, plot).
 #include "job_options.hpp"
 
+#include <cstdio>
+
 #include "output_options.hpp"
 
 namespace korvex::tool {
+
+std::string check_fill_option(double fill_mm) {
+    if (fill_mm >= 0.0 && fill_mm <= kMaxFillMm) return "";
+    char given[32];
+    std::snprintf(given, sizeof given, "%g", fill_mm);
+    return "--fill " + std::string(given) + ": the hatch spacing must be from 0 (no fill) to " + format_number(kMaxFillMm, 0) + " mm";
+}
 
 void add_output_options(CLI::App* cmd, JobOutputs& o) {
     cmd->add_option("--marks", o.marks_path, "write the marks as text ('-' for standard output)")->check(output_path(true));

@@ -66,6 +66,7 @@ LibraryCaller::~LibraryCaller() = default;
 
 bool LibraryCaller::operator()(const char* name, const std::function<void()>& member) {
     const int interrupted_before = interrupt_ ? interrupt_->interrupted_calls() : 0;
+    const int shift_seen_before = machine_.ui().shift_seen_held();
     if (thread_state_exists()) thread_state().font.unmarkedChars.clear();
     bool ok = true;
     {
@@ -73,7 +74,7 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
         try {
             member();
         } catch (const Fault& f) {
-            failure_ = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + f.what();
+            failure_ = std::string(name) + " failed (" + fault_kind_name(f.kind()) + "): " + Shown_input(f.what(), kShownMessageChars);
             ok = false;
         }
         if (notice_) notice_->check();  // a Ctrl-C in the call's last writes is said too
@@ -89,8 +90,10 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
     }
     if (interrupt_ && interrupt_->interrupted_calls() > interrupted_before) {
         interrupted_ = true;
-        // The library's own abort flag tells whether it took the stop or the call ended first.
-        const bool taken = thread_state_exists() && thread_state().sig.blnAbort != 0;
+        // Whether the library read the held key (and so took the stop) or the call ended first;
+        // its abort flag cannot tell, as a print pass clears it again on the way out.
+        const bool taken = machine_.ui().shift_seen_held() > shift_seen_before;
+        stop_taken_ = taken;
         stop_ = taken ? std::string("stopped by Ctrl-C: the library stopped ") + name + " the next time the laser switched"
                       : std::string("Ctrl-C came during ") + name +
                             ", which ended before the library read the operator keys; the job was not continued";

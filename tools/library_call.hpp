@@ -36,6 +36,9 @@ public:
 
     // Calls the member; false when the job must not go on (it faulted, or it was interrupted).
     bool operator()(const char* name, const std::function<void()>& member);
+    // The library took the operator's stop in the interrupted call (it read the held key), rather
+    // than the call ending before it looked.
+    bool stop_taken() const { return stop_taken_; }
 
 private:
     class StopNotice;
@@ -48,6 +51,7 @@ private:
     bool& interrupted_;
     std::string& stop_;
     std::size_t shown_;
+    bool stop_taken_ = false;
     std::unique_ptr<StopNotice> notice_;
 };
 

@@ -3,16 +3,17 @@
 // machine is brought up through a korvex_dll; the drawing goes through the library's own plot
 // marker inside the fault boundary, so a fault leaves the gate closed like any member's.
 #include <cmath>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "cli_ranges.hpp"
 #include "core/shown_input.hpp"
+#include "font/hatch_fill.hpp"
 #include "interface/fault_boundary.hpp"
 #include "job_options.hpp"
 #include "mark_command.hpp"
 #include "plot_command.hpp"
+#include "plot_cut.hpp"
 #include "template/plot_file.hpp"
 #include "tool_command.hpp"
 
@@ -26,6 +27,7 @@ void Plot_on_machine(const PlotOptions& o) {
     run_member([&](State& s) {
         s.tmpl.curCell.Mode = o.fill_mm > 0.0f ? kCellModeFill : 0;
         s.tmpl.curCell.FillSpace = o.fill_mm;
+        if (o.fill_mm > 0.0f) Hatch_spacing_steps(s);  // a spacing the fill cannot take faults before the outline is marked
         const float steps_per_unit = to_single(o.scale_mm * s.hw.sngStepsPerMm);
         const double a = o.angle_deg * M_PI / 180.0;
         const float c = to_single(std::cos(a)), sn = to_single(std::sin(a));
@@ -38,21 +40,32 @@ void Plot_on_machine(const PlotOptions& o) {
 
 int run_plot_command(PlotOptions o, std::ostream& out, std::ostream& err) {
     if (!prepare_job("korvex plot", o.input, o.params, o.head_steps_per_mm, o.outputs, err)) return 2;
-    if (!(std::isfinite(o.scale_mm) && o.scale_mm > 0.0) || !std::isfinite(o.angle_deg) ||
-        !(std::isfinite(o.fill_mm) && o.fill_mm >= 0.0f)) {
-        err << "korvex plot: the scale must be positive, the angle finite and the fill spacing 0 or more\n";
+    if (!(std::isfinite(o.scale_mm) && o.scale_mm > 0.0) || !std::isfinite(o.angle_deg)) {
+        err << "korvex plot: the scale must be positive and the angle finite\n";
         return 2;
     }
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(o.input, ec)) {
-        err << "korvex plot: cannot read " << Shown_input(o.input, kShownPathChars) << "\n";
+    if (const std::string bad = check_fill_option(o.fill_mm); !bad.empty()) {
+        err << "korvex plot: " << bad << "\n";
         return 2;
     }
+    std::string cut;
+    try {
+        cut = plot_cut_text(Plot_file_read(o.input));
+    } catch (const Fault& f) {
+        err << "korvex plot: " << Shown_input(f.what(), kShownPathChars) << "\n";
+        return 2;
+    }
+    // The library's reader ends the import at a bad command; the drawing up to there is marked.
+    const std::string shown_input = Shown_input(o.input, kShownPathChars);
+    if (!cut.empty())
+        err << "korvex plot: " << shown_input << " is " << cut << ": the import ends there, so only the drawing before it is marked"
+            << (o.fill_mm > 0.0f ? " and nothing is filled" : "") << "\n";
     const MachineJobSetup setup{o.real_time, o.grid_folder, o.head_steps_per_mm, o.outputs, o.card};
     return run_machine_job("korvex plot", setup, [&](SimulatedMachine& machine, JobInterrupt& interrupt) {
         JobCalls calls(machine, &interrupt, err, "korvex plot");
         korvex_dll dll;
         if (bring_up(calls, dll, o.params)) calls.report.completed = calls.call("Plot_mark", [&] { Plot_on_machine(o); });
+        if (!cut.empty() && calls.report.failure.empty()) calls.report.failure = shown_input + " is " + cut;
         return calls.report;
     }, out, err);
 }
@@ -67,7 +80,7 @@ ToolCommand add_plot_command(CLI::App& app) {
     c.sub->add_option("--scale", o->scale_mm, "mm per plot unit")->capture_default_str();
     c.sub->add_option("--angle", o->angle_deg, "rotation, degrees counter-clockwise")->capture_default_str();
     c.sub->add_option("--fill", o->fill_mm, "hatch the drawing with lines this far apart, mm (0: no fill)")
-        ->check(in_range(0))
+        ->check(in_range(0, kMaxFillMm))
         ->capture_default_str();
     add_mark_parameter_options(c.sub, o->params);
     c.sub->add_option("--grid", o->grid_folder, "library folder holding the grid file (default: no grid)");

@@ -16,6 +16,9 @@ namespace korvex::tool {
 namespace {
 
 constexpr int kSymbolModules = 14;
+// Pictures narrower or lower than this hold no 16-module code; libdmtx aborts the whole program on
+// some of them (a picture of a pixel or two), so they are never handed to it.
+constexpr int kMinDecodePx = 16;
 
 }  // namespace
 
@@ -76,6 +79,7 @@ void MarkRaster::draw(const std::vector<Mark>& marks, double spot_units) {
 }
 
 std::string read_tag_code(const MarkRaster& p) {
+    if (p.width() < kMinDecodePx || p.height() < kMinDecodePx) return "";
     std::vector<unsigned char> top_down(p.pixels().size());
     const auto w = static_cast<std::ptrdiff_t>(p.width());
     for (int j = 0; j < p.height(); ++j)
@@ -104,6 +108,8 @@ std::string read_marked_code(const std::vector<Mark>& marks, double x0, double y
     const double units_per_px = module > 0.0 ? module / 8.0 : 1.0;
     const double left = std::min(x0, x0 + w), bottom = std::min(y0, y0 + h);
     const double aw = std::fabs(w), ah = std::fabs(h);
+    if (!(aw > 0.0 && ah > 0.0 && std::isfinite(aw) && std::isfinite(ah) && std::isfinite(left) && std::isfinite(bottom)))
+        return "";  // an empty code cell holds no code
     MarkRaster picture(left - 0.25 * aw, bottom - 0.25 * ah, left + 1.25 * aw, bottom + 1.25 * ah, units_per_px);
     picture.draw(marks, spot_units);
     return read_tag_code(picture);

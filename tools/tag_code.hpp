@@ -45,12 +45,13 @@ private:
     std::vector<unsigned char> px_;
 };
 
-// The text of the first Data Matrix libdmtx finds in the picture, "" when none reads.
+// The text of the first Data Matrix libdmtx finds in the picture, "" when none reads (also for a
+// picture too small to hold a code, which libdmtx is never given).
 std::string read_tag_code(const MarkRaster& picture);
 
 // Reads the code marked in the code area with lower-left corner (x0, y0) and size w x h (D/A
 // units): the marks are drawn over the area and a quarter of its size around it, about eight
-// pixels a module, at the spot width.
+// pixels a module, at the spot width. An empty area (a side of 0) reads "".
 std::string read_marked_code(const std::vector<Mark>& marks, double x0, double y0, double w, double h, double spot_units);
 
 }  // namespace korvex::tool

@@ -1,6 +1,5 @@
-// The template report. The template is loaded exactly as e_setPrintInfo loads it, into a state of
-// its own on a simulated card that starts from the hardware defaults, so the report shows what the
-// library will hold and nothing of the calling thread's machine is touched.
+// The template report, of a template loaded as e_setPrintInfo loads it into a state of its own
+// (loaded_template.hpp), so the report shows what the library will hold.
 #include "template_show.hpp"
 
 #include <algorithm>
@@ -8,21 +7,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <set>
 
-#include "core/leading_number.hpp"
 #include "core/shown_input.hpp"
 #include "device/hardware_table.hpp"
-#include "device/timer.hpp"
-#include "platform/simulated_machine.hpp"
+#include "loaded_template.hpp"
 #include "state/state.hpp"
 #include "template/barcode_dots.hpp"
 #include "template/cells.hpp"
 #include "template/pens.hpp"
 #include "template/print_setup.hpp"
 #include "template/template_file.hpp"
-#include "template_tags.hpp"
 
 namespace korvex::tool {
 
@@ -51,17 +46,6 @@ std::string mode_text(int32_t mode) {
     for (const auto& [bit, name] : kBits)
         if (mode & bit) names += (names.empty() ? "" : ", ") + std::string(name);
     return names.empty() ? hex : std::string(hex) + " (" + names + ")";
-}
-
-const char* category_name(int k) {
-    switch (k) {
-        case kCategoryBarcode: return "bar-code cell";
-        case kCategoryNumber1: return "first-number cell";
-        case kCategoryNumber2: return "second-number cell";
-        case kCategoryText: return "text cell (never marked)";
-        case kCategoryPlot: return "plot cell";
-        default: return "";
-    }
 }
 
 // What the print pass does with the n-th cell of category k.
@@ -136,10 +120,6 @@ void show_zones(const State& s, std::ostream& out) {
     }
 }
 
-// Messages can quote a whole bad line of the files.
-constexpr std::size_t kShownFaultChars = 200;
-
-std::string fault_text(const Fault& f) { return std::string(fault_kind_name(f.kind())) + " fault: " + Shown_input(f.what(), kShownFaultChars); }
 
 // Concentric squares the print pass marks in each dark module, by its own rule.
 std::string squares_text(float module_width_mm, float spacing_mm) {
@@ -147,7 +127,7 @@ std::string squares_text(float module_width_mm, float spacing_mm) {
         const int64_t last = Module_last_square(module_width_mm, spacing_mm);
         return std::to_string(last < 0 ? 0 : last + 1) + " squares per dark module";
     } catch (const Fault& f) {
-        return "marking a dark module faults (" + fault_text(f) + ")";
+        return "marking a dark module faults (" + template_fault_text(f) + ")";
     }
 }
 
@@ -170,22 +150,10 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
         return 1;
     }
 
-    SimulatedMachine::Options options;
-    options.trace = false;
-    SimulatedMachine machine(options);
-    const std::unique_ptr<State> owned = private_template_state(machine);
-    State& s = *owned;
-
-    std::string base_stored;
-    std::array<int32_t, kCategories> counters{};
-    std::string setup_fault;
-    TemplateLoadReport load;
-    try {
-        // The base goes in with an extension of its own, so a dot in a folder name is not cut.
-        Print_info_set(s, base + ".mc1", base_stored, counters, &load);
-    } catch (const Fault& f) {
-        setup_fault = fault_text(f);
-    }
+    LoadedTemplate loaded(base);
+    State& s = loaded.state();
+    TemplateLoadReport load = loaded.load();
+    const std::string& setup_fault = loaded.setup_fault();
     // A missing file is said as such, not as a failed step.
     if (!have_mc1)
         std::erase_if(load.failed, [](const TemplateStepFault& f) { return f.step == "machine file"; });
@@ -208,11 +176,7 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
         err << "korvex template show: " << Shown_input(base, kShownFaultChars) << ".mc1 is damaged: " << load.damaged_records
             << (load.damaged_records == 1 ? " record was" : " records were") << " not taken over (see the failed steps)\n";
     else out << "machine part read\n";
-    int32_t cells = 0;
-    try {
-        cells = to_i32(Leading_number(s.tmpl.namLines.at(0)));
-    } catch (const Fault&) {
-    }
+    const int32_t cells = loaded.cells();
     out << "  " << base << ".nam: "
         << (!have_nam ? "missing: no cells" : std::to_string(cells) + " cells" + (cell_list_failed ? ", read in part" : "")) << "\n";
     for (const TemplateStepFault& f : load.failed)
@@ -231,7 +195,7 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
             Cell_parse(s, line);
             k = Cell_category(s.tmpl.curCell);
         } catch (const Fault& f) {
-            cell_report.push_back("  " + padded(std::to_string(i), 4) + "cannot be read: " + fault_text(f) + "\n");
+            cell_report.push_back("  " + padded(std::to_string(i), 4) + "cannot be read: " + template_fault_text(f) + "\n");
             continue;
         }
         const CellRecord& c = s.tmpl.curCell;
@@ -266,7 +230,7 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
         out << "e_setPrintInfo fails with this template (" << setup_fault << "); no category is marked\n";
     } else {
         for (int k = 0; k < kCategories; ++k)
-            out << (k ? ", " : "") << s.tmpl.catLines.at(k, 0) << " " << category_name(k);
+            out << (k ? ", " : "") << s.tmpl.catLines.at(k, 0) << " " << category_cell_name(k);
         out << "\n";
     }
     return load.machine_file_damaged() ? 1 : 0;

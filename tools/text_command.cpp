@@ -11,6 +11,7 @@
 #include "core/shown_input.hpp"
 #include "device/calibration_file.hpp"
 #include "font/font_catalogue.hpp"
+#include "font/hatch_fill.hpp"
 #include "font/outline_text.hpp"
 #include "font/text_layout.hpp"
 #include "interface/fault_boundary.hpp"
@@ -59,6 +60,7 @@ bool mark_text(State& s, const TextCommand& c, std::string& fonts_used, std::str
     cell.FontWide = s.tmpl.FontWideWork = font_record(wide, c);
     cell.FontNarrow = s.tmpl.FontNarrowWork = font_record(narrow, c);
     if (Font_load(s) == kFalse) return false;
+    if (cell.Mode & kCellModeFill) Hatch_spacing_steps(s);  // a spacing the fill cannot take faults before anything is marked
     Text_mark(s, c.x_mm, c.y_mm, 1.0f, 1.0f);
     return true;
 }
@@ -82,6 +84,10 @@ int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
     if (c.outputs.picture.caption.empty()) c.outputs.picture.caption = c.text;
     double head_steps_per_mm = 0.0;
     if (!prepare_job("korvex text", "text", c.params, head_steps_per_mm, c.outputs, err)) return 2;  // text.png
+    if (const std::string bad = check_fill_option(c.fill_mm); !bad.empty()) {
+        err << "korvex text: " << bad << "\n";
+        return 2;
+    }
     for (float v : {c.width_mm, c.height_mm, c.spacing_mm, c.angle_deg, c.arc_diameter_mm, c.arc_start_deg, c.x_mm, c.y_mm,
                     c.fill_mm}) {
         if (!std::isfinite(v)) {
@@ -158,7 +164,7 @@ ToolCommand add_text_command(CLI::App& app) {
     cmd->add_option("--y", c.y_mm, "y of the text block's lower-left corner (arc: the circle's centre), mm")
         ->capture_default_str();
     cmd->add_option("--fill", c.fill_mm, "fill outline-font characters with hatch lines this far apart, mm")
-        ->check(in_range(0));
+        ->check(in_range(0, kMaxFillMm));
     cmd->add_flag("--bold", c.bold, "bold outline-font characters");
     cmd->add_flag("--italic", c.italic, "italic outline-font characters");
     cmd->add_flag("--outline-off", c.outline_off, "with --fill: mark the hatch lines only, not the outline");

@@ -6,6 +6,7 @@
 #include "font/hatch_fill.hpp"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace korvex {
@@ -221,13 +222,18 @@ int32_t Hatch_spacing_steps(const State& s) {
     return d < 1 ? 1 : d;
 }
 
+void Edge_list_overflow(int64_t edges) {
+    raise_fault(FaultKind::index, "the outline has " + std::to_string(std::max<int64_t>(edges, kEdgeListSize + 1)) +
+                                      " edges, more than the fill takes (at most " + std::to_string(kEdgeListSize) + ")");
+}
+
 int32_t Hatch_edge_total(const State& s, int32_t contours) {
     int64_t total = 0, end_before = -1;
     for (int32_t c = 0; c < contours; ++c) {
         const int64_t last = s.fill.lngContourEnd.at(c);
         if (last > end_before) total += last - end_before;
         end_before = last;
-        if (total > kEdgeListSize) raise_fault(FaultKind::index, "more edges than the edge list holds");
+        if (total > kEdgeListSize) Edge_list_overflow(total);
     }
     return static_cast<int32_t>(total);
 }

@@ -23,6 +23,10 @@ vbool Hatch_fill(State& s, int32_t contours, int32_t maxX, int32_t maxY, int32_t
 // even, at least 1.
 int32_t Hatch_spacing_steps(const State& s);
 
+// An outline of `edges` edges does not fit the edge list: the index fault that ends the call,
+// saying how many edges the outline has and how many the fill takes.
+[[noreturn]] void Edge_list_overflow(int64_t edges);
+
 // The number of edges the first `contours` contours span (contour i runs from the edge after the
 // end of contour i - 1 to its own end); more than recEdge holds is an index fault.
 int32_t Hatch_edge_total(const State& s, int32_t contours);

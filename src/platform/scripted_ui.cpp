@@ -33,8 +33,10 @@ Answer ScriptedUi::message_box(const std::string& text, const std::string& title
 
 bool ScriptedUi::key_held(Key key) {
     if (on_poll_) on_poll_();
-    if (key == Key::shift) return shift_ || (shift_source_ && shift_source_->load(std::memory_order_relaxed));
-    return space_;
+    if (key != Key::shift) return space_;
+    const bool held = shift_ || (shift_source_ && shift_source_->load(std::memory_order_relaxed));
+    if (held) ++shift_seen_held_;
+    return held;
 }
 
 }  // namespace korvex

@@ -44,6 +44,9 @@ public:
 
     const std::vector<Shown>& shown() const { return shown_; }
     int message_turns() const { return message_turns_; }
+    // How often a caller read Shift as held: the library took the operator's stop (its abort flag
+    // may be cleared again before the call returns).
+    int shift_seen_held() const { return shift_seen_held_; }
 
 private:
     Trace* trace_;
@@ -54,6 +57,7 @@ private:
     bool shift_ = false;
     bool space_ = false;
     int message_turns_ = 0;
+    int shift_seen_held_ = 0;
 };
 
 // The trace line of a message box: msg "TITLE" "TEXT" BUTTONS ICON -> ANSWER

@@ -139,11 +139,13 @@ struct TemplateGroup {
     // namValues(i, 0..4) its X, Y, width, height and angle.
     Table<std::string, kCellListSize> namLines;
     Table2<float, kCellListSize, kCellValues> namValues;
+    std::string strCellListFolder;          // the folder of the .nam file the cell list was read from
 
     // Category lists: catLines(k, 0) the count of category k as decimal text, catLines(k, n) the
     // descriptor line of its n-th cell; catValues.at(k).at(n, v) that cell's layout values.
     Table2<std::string, kCategories, kCategorySlots> catLines;
     Table<Table2<float, kCategorySlots, kCellValues>, kCategories> catValues;
+    std::string strCategoryFolder;          // strCellListFolder of the cells the lists were sorted from
 
     // Per-tag data of the print pass: entry t serves the (t + 1)-th cell of categories 0, 1 and 2.
     Table2<uint8_t, kTagEntries, kTagBytes> tagBitmap;

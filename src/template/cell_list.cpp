@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 #include "core/leading_number.hpp"
 #include "core/value_reader.hpp"
@@ -82,11 +83,18 @@ std::optional<float> Strict_single(std::string_view line) {
     return static_cast<float>(v);
 }
 
+std::vector<std::string_view> Cell_list_lines(std::string_view text) {
+    std::vector<std::string_view> out;
+    for (LineReader lines(text); !lines.done();) out.push_back(lines.next());
+    return out;
+}
+
 void Cell_list_load(State& s, const std::string& path) {
     if (!File_exists(path)) return;
     const std::string text = Gbk_to_utf8(FileText(path).view());
     LineReader lines(text);
     TemplateGroup& t = s.tmpl;
+    t.strCellListFolder = std::filesystem::path(path).parent_path().string();
     t.namLines.at(0) = std::string(lines.next());
     const int32_t count = to_i32(Leading_number(t.namLines.at(0)));
     for (int32_t i = 1; i <= count; ++i) {

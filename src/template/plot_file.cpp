@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string_view>
 
 #include "core/leading_number.hpp"
 #include "core/regular_file.hpp"
+#include "device/calibration_file.hpp"
 #include "device/laser_signals.hpp"
 #include "device/rotary_axis.hpp"
 #include "device/timer.hpp"
@@ -52,10 +54,12 @@ int32_t To_steps(float mm, float steps_per_mm) { return to_i32(static_cast<doubl
 
 // The pen-down moves of the drawing as edges in scanner steps, and the box around their ends.
 struct FillCollector {
+    std::span<const uint8_t> file;  // to count the drawing's edges when they do not fit
     int32_t edges = 0;
     int32_t maxX = 0, maxY = 0, minX = 0, minY = 0;
     void add(State& s, const SegRec& e) {
-        s.fill.recEdge.at(edges) = e;  // beyond the edge list: an index fault
+        if (edges >= kEdgeListSize) Edge_list_overflow(Plot_fill_edges(file));  // what was marked stays
+        s.fill.recEdge.at(edges) = e;
         if (edges == 0) {
             maxX = minX = e.x0;
             maxY = minY = e.y0;
@@ -70,8 +74,10 @@ struct FillCollector {
 
 }  // namespace
 
-PlotEnd Plot_parse(std::span<const uint8_t> b, const std::function<void(const PlotCommand&)>& on_command) {
+PlotEnd Plot_parse(std::span<const uint8_t> b, const std::function<void(const PlotCommand&)>& on_command,
+                   std::size_t* stop_byte) {
     const std::size_t n = b.size();
+    if (stop_byte) *stop_byte = n;
     const auto run_text = [&](std::size_t from, std::size_t to) {
         return std::string_view(reinterpret_cast<const char*>(b.data()) + from, to - from);
     };
@@ -86,7 +92,10 @@ PlotEnd Plot_parse(std::span<const uint8_t> b, const std::function<void(const Pl
             on_command({static_cast<char>(letter), false, 0.0, 0.0});
             continue;
         }
-        if (!In_run(first)) return PlotEnd::bad_character;
+        if (!In_run(first)) {
+            if (stop_byte) *stop_byte = i - 1;
+            return PlotEnd::bad_character;
+        }
         const std::size_t x_from = i - 1;
         while (i < n && In_run(b[i])) ++i;
         const std::size_t x_to = i;
@@ -100,6 +109,16 @@ PlotEnd Plot_parse(std::span<const uint8_t> b, const std::function<void(const Pl
         on_command({static_cast<char>(letter), true, Leading_number(run_text(x_from, x_to)), Leading_number(run_text(y_from, y_to))});
     }
     return PlotEnd::file_end;
+}
+
+int64_t Plot_fill_edges(std::span<const uint8_t> bytes) {
+    int64_t edges = 0;
+    bool pen_down = false;
+    Plot_parse(bytes, [&](const PlotCommand& c) {
+        if (c.pen != 'A') pen_down = c.pen == 'D';
+        if (pen_down && c.has_pair) ++edges;
+    });
+    return edges;
 }
 
 std::vector<uint8_t> Plot_file_read(const std::string& path) {
@@ -142,7 +161,7 @@ void Plot_mark_bytes(State& s, float X, float Y, std::span<const uint8_t> bytes,
     PlotPoint p{to_single(static_cast<double>(here.u) - Xo), to_single(static_cast<double>(here.v) - Y)};
 
     bool pen_down = false;
-    FillCollector edges;
+    FillCollector edges{bytes};
     const PlotEnd end = Plot_parse(bytes, [&](const PlotCommand& c) {
         if (c.pen == 'U') pen_down = false;
         if (c.pen == 'D') pen_down = true;
@@ -171,6 +190,13 @@ void Plot_mark_bytes(State& s, float X, float Y, std::span<const uint8_t> bytes,
     }
 }
 
+std::string Plot_cell_path(const State& s, const std::string& name) {
+    const std::filesystem::path given(name);
+    if (name.empty() || given.is_absolute() || s.tmpl.strCategoryFolder.empty()) return name;
+    const std::string beside = (std::filesystem::path(s.tmpl.strCategoryFolder) / given).string();
+    return File_exists(beside) ? beside : name;
+}
+
 void Plot_step(State& s, int32_t g) {
     if (Leading_number(s.tmpl.catLines.at(kCategoryPlot, 0)) < g) return;
     Cell_parse(s, s.tmpl.catLines.at(kCategoryPlot, g));
@@ -186,7 +212,7 @@ void Plot_step(State& s, int32_t g) {
     const float sy = to_single(real_div(height * k, s.tmpl.curCell.Height));
     for (int32_t pass = 1; pass <= s.para.lngPasses; ++pass) {
         if (s.tmpl.curCell.Flag != CellFlagConst::PltFlag()) continue;
-        Plot_mark(s, X, Y, s.tmpl.curCell.Text, sx, sy, cos_a, sin_a, -sin_a, cos_a, 0.0f, 0.0f);
+        Plot_mark(s, X, Y, Plot_cell_path(s, s.tmpl.curCell.Text), sx, sy, cos_a, sin_a, -sin_a, cos_a, 0.0f, 0.0f);
     }
 }
 

@@ -31,8 +31,13 @@ enum class PlotEnd {
 
 // Reads plot file bytes the way the machine does: "P" + U/D/A, then ';' or the first pair (runs of
 // digits and '-', each ended by one consumed character); everything else up to the next "P" is
-// skipped. Calls on_command for each command in file order.
-PlotEnd Plot_parse(std::span<const uint8_t> bytes, const std::function<void(const PlotCommand&)>& on_command);
+// skipped. Calls on_command for each command in file order. With `stop_byte`, a bad character's
+// offset in the file is left there (the file's size when the whole file was read).
+PlotEnd Plot_parse(std::span<const uint8_t> bytes, const std::function<void(const PlotCommand&)>& on_command,
+                   std::size_t* stop_byte = nullptr);
+
+// The number of pen-down moves of a plot file: the edges its fill would take.
+int64_t Plot_fill_edges(std::span<const uint8_t> bytes);
 
 // The largest plot file Plot_mark reads (drawings are a few kilobytes).
 inline constexpr std::size_t kPlotFileMaxBytes = 1 << 20;
@@ -50,6 +55,10 @@ void Plot_mark(State& s, float X, float Y, const std::string& path, float sx, fl
 // Plot_mark on bytes already read.
 void Plot_mark_bytes(State& s, float X, float Y, std::span<const uint8_t> bytes, float sx, float sy, float m11,
                      float m12, float m21, float m22, float dx, float dy);
+
+// The plot file a plot cell names: a relative name is looked up beside the template the category
+// lists were sorted from first, then (as stored templates may expect) in the working folder.
+std::string Plot_cell_path(const State& s, const std::string& name);
 
 // The plot step of turn g of the ear-tag pass: marks plot cell g of category 4, if there is one.
 void Plot_step(State& s, int32_t g);

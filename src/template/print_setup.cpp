@@ -61,6 +61,7 @@ void Print_info_set(State& s, const std::string& strTempletFileName, std::string
         throw;
     }
     for (int k = 0; k < kCategories; ++k) t.catLines.at(k, 0) = std::to_string(counters[static_cast<std::size_t>(k)] - 1);
+    t.strCategoryFolder = t.strCellListFolder;  // where the plot cells' relative file names start
 }
 
 }  // namespace korvex
