@@ -20,5 +20,6 @@ ToolCommand add_plot_command(CLI::App& app);     // korvex plot: mark a plot fil
 ToolCommand add_eartag_command(CLI::App& app);   // korvex eartag: mark a batch of ear tags
 ToolCommand add_probe_command(CLI::App& app);    // korvex probe: the real cards found and how they open
 ToolCommand add_latency_command(CLI::App& app);  // korvex latency: can this PC pace the stepping cycle
+ToolCommand add_calibrate_command(CLI::App& app);  // korvex calibrate: test pattern, grid from its scan
 
 }  // namespace korvex::tool
