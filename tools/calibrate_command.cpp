@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "calibration/solve.hpp"
+#include "core/shown_input.hpp"
 #include "job_options.hpp"
 #include "state/state.hpp"
 #include "template/template_file.hpp"
@@ -64,7 +65,8 @@ calibration::CorrectionMap correction_in_force(const std::string& record, std::s
     const std::string kind = record.substr(0, first);
     if (kind == "none") return calibration::CorrectionMap::none();
     if ((kind != "grid" && kind != "template") || first == std::string::npos || last <= first)
-        throw CalibrationError("the pattern file's correction '" + record + "' is not none, grid FILE HASH or template BASE HASH");
+        throw CalibrationError("the pattern file's correction '" + Shown_input(record) +
+                               "' is not none, grid FILE HASH or template BASE HASH");
     const std::string path = record.substr(first + 1, last - first - 1), hash = record.substr(last + 1);
     const std::string file = kind == "grid" ? path : path + ".mc1";
     if (calibration::file_fingerprint(file) != hash)

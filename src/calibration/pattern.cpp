@@ -26,7 +26,8 @@ std::string number_text(double v) {
     return buf;
 }
 
-// One dot: concentric closed rings from the outer one inward, joined where each starts (angle 0).
+// One dot: concentric closed rings from the outer one inward, joined where each starts (angle 0),
+// ending in the centre.
 void add_dot(std::vector<double>& md, Vec2 c, double outer_radius_mm, double spacing_mm) {
     std::vector<Vec2> points;
     for (double r = outer_radius_mm; r > spacing_mm / 2.0; r -= spacing_mm) {
@@ -37,7 +38,7 @@ void add_dot(std::vector<double>& md, Vec2 c, double outer_radius_mm, double spa
             points.push_back({c.x + r * std::cos(a), c.y + r * std::sin(a)});
         }
     }
-    if (points.empty()) points.push_back(c);
+    points.push_back(c);  // and into the centre, which the innermost ring's line leaves open
     md.push_back(static_cast<double>(points.size()));
     for (const Vec2& p : points) {
         md.push_back(p.x);
@@ -92,7 +93,11 @@ void write_pattern_csv(const Pattern& p, const std::string& path) {
     text += "# field_mm " + number_text(p.field_mm) + "\n";
     text += "# nodes " + std::to_string(p.nodes) + "\n";
     text += "# dot_mm " + number_text(p.dot_mm) + "\n";
-    if (p.step_um > 0.0) text += "# step_um " + number_text(p.step_um) + "\n";
+    if (p.step_um > 0.0) {  // to the digit: the solve's scale is 1000 / step_um
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.12g", p.step_um);
+        text += std::string("# step_um ") + buf + "\n";
+    }
     text += "# correction " + p.correction + "\n";
     text += "node,x_mm,y_mm\n";
     for (int n = 0; n < p.count(); ++n) {
@@ -147,9 +152,13 @@ Pattern read_pattern_csv(const std::string& path) {
         lo = std::min(lo, v.x);
         hi = std::max(hi, v.x);
     }
-    p.nodes = side;
-    p.field_mm = hi - lo;
-    if (!(p.field_mm > 0.0)) throw CalibrationError(path + ": the nodes span no field");
+    try {  // a usable lattice: field, node count and dot size checked as for a new pattern
+        const Pattern described = p;
+        p = make_pattern(hi - lo, side, described.dot_mm, described.step_um);
+        p.correction = described.correction;
+    } catch (const CalibrationError& e) {
+        throw CalibrationError(path + ": " + e.what());
+    }
     std::vector<bool> seen(nodes.size(), false);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const int id = ids[i];
@@ -164,8 +173,21 @@ Pattern read_pattern_csv(const std::string& path) {
     }
     if (!orientation || norm(mark - p.orientation_mm()) > kLatticeSlackMm)
         throw CalibrationError(path + ": the orientation mark's row is missing or not where this pattern puts it");
-    if (p.dot_mm <= 0.0) p.dot_mm = make_pattern(p.field_mm, p.nodes, 0.0, 0.0).dot_mm;
     return p;
+}
+
+std::string node_ranges(const std::vector<int>& nodes, std::size_t max_runs) {
+    std::string out;
+    std::size_t runs = 0;
+    for (std::size_t i = 0; i < nodes.size();) {
+        std::size_t j = i;
+        while (j + 1 < nodes.size() && nodes[j + 1] == nodes[j] + 1) ++j;
+        if (runs == max_runs) return out + ", ...";
+        out += (out.empty() ? "" : ", ") + std::to_string(nodes[i]) + (j > i ? "-" + std::to_string(nodes[j]) : "");
+        ++runs;
+        i = j + 1;
+    }
+    return out;
 }
 
 std::string file_fingerprint(const std::string& path) {

@@ -37,8 +37,8 @@ struct Pattern {
 Pattern make_pattern(double field_mm, int nodes, double dot_mm, double step_um);
 
 // The drawing that marks the pattern, as Marking_data records (mm): every dot one polyline of
-// concentric rings ring_spacing_mm apart, its outer ring half a laser line inside the dot's edge;
-// nodes row by row in alternating directions, the orientation mark last.
+// concentric rings ring_spacing_mm apart (and the centre), its outer ring half a laser line inside
+// the dot's edge; nodes row by row in alternating directions, the orientation mark last.
 std::vector<double> pattern_drawing(const Pattern& pattern, double line_mm = 0.1, double ring_spacing_mm = 0.08);
 
 // pattern.csv: "# key value" lines (field_mm, nodes, dot_mm, step_um, correction), the header
@@ -46,6 +46,9 @@ std::vector<double> pattern_drawing(const Pattern& pattern, double line_mm = 0.1
 // full lattice the file describes; CalibrationError names what is wrong.
 void write_pattern_csv(const Pattern& pattern, const std::string& path);
 Pattern read_pattern_csv(const std::string& path);
+
+// "3-7, 12, 30-41" for sorted node numbers (at most `max_runs` runs, then "...").
+std::string node_ranges(const std::vector<int>& sorted_nodes, std::size_t max_runs = 12);
 
 // Fingerprint of a file's bytes (FNV-1a, 16 hex digits); CalibrationError when it cannot be read.
 std::string file_fingerprint(const std::string& path);

@@ -125,20 +125,6 @@ bool lattice_coordinates(const Walk& w, const std::vector<ScanBlob>& blobs, Vec2
 
 }  // namespace
 
-std::string node_ranges(const std::vector<int>& nodes, std::size_t max_runs) {
-    std::string out;
-    std::size_t runs = 0;
-    for (std::size_t i = 0; i < nodes.size();) {
-        std::size_t j = i;
-        while (j + 1 < nodes.size() && nodes[j + 1] == nodes[j] + 1) ++j;
-        if (runs == max_runs) return out + ", ...";
-        out += (out.empty() ? "" : ", ") + std::to_string(nodes[i]) + (j > i ? "-" + std::to_string(nodes[j]) : "");
-        ++runs;
-        i = j + 1;
-    }
-    return out;
-}
-
 PlateNodes number_nodes(const ScanMarks& marks, const Pattern& pattern, double dpi) {
     const std::vector<ScanBlob>& blobs = marks.blobs;
     const double px_per_mm = dpi / 25.4;

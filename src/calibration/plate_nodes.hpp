@@ -23,7 +23,4 @@ struct PlateNodes {
 // CalibrationError for every refusal.
 PlateNodes number_nodes(const ScanMarks& marks, const Pattern& pattern, double dpi);
 
-// "3-7, 12, 30-41" for sorted node numbers (at most `max_runs` runs, then "...").
-std::string node_ranges(const std::vector<int>& sorted_nodes, std::size_t max_runs = 12);
-
 }  // namespace korvex::calibration

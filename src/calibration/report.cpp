@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kPanel = 440;   // field square in pixels
 constexpr int kMargin = 40;   // around it, for titles and legends
+constexpr int kBands = 16;    // colours of the heat map
 const cv::Scalar kInk(40, 40, 40), kGrey(200, 200, 200), kBefore(40, 40, 210), kAfter(200, 90, 30);
 
 std::string fixed(double v, int decimals) {
@@ -80,7 +81,9 @@ cv::Mat raster_image(const std::vector<Vec2>& errors, int raster, double& larges
     cv::Mat envelope, scaled, bytes, colour;
     cv::dilate(values, envelope, cv::Mat::ones(3, 3, CV_8U));
     cv::resize(envelope, scaled, cv::Size(kPanel, kPanel), 0, 0, cv::INTER_AREA);
-    scaled.convertTo(bytes, CV_8U, largest_um > 0.0 ? 255.0 / largest_um : 0.0);
+    // Sixteen bands of colour: a value can be read off the bar, and the picture stays small.
+    scaled.convertTo(bytes, CV_8U, largest_um > 0.0 ? kBands / largest_um : 0.0);
+    bytes = cv::min(bytes, kBands - 1) * (255 / (kBands - 1));
     cv::applyColorMap(bytes, colour, cv::COLORMAP_VIRIDIS);
     return colour;
 }
@@ -90,7 +93,8 @@ void heat_panel(cv::Mat& img, const std::vector<Vec2>& errors, int raster, int l
     raster_image(errors, raster, largest).copyTo(img(cv::Rect(left, kMargin, kPanel, kPanel)));
     // Colour bar with its scale.
     cv::Mat ramp(kPanel, 1, CV_8U);
-    for (int i = 0; i < kPanel; ++i) ramp.at<uint8_t>(i, 0) = static_cast<uint8_t>(255 - i * 255 / (kPanel - 1));
+    for (int i = 0; i < kPanel; ++i)
+        ramp.at<uint8_t>(i, 0) = static_cast<uint8_t>((kBands - 1 - i * kBands / kPanel) * (255 / (kBands - 1)));
     cv::Mat bar;
     cv::applyColorMap(ramp, bar, cv::COLORMAP_VIRIDIS);
     cv::resize(bar, bar, cv::Size(14, kPanel), 0, 0, cv::INTER_NEAREST);

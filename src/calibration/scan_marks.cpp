@@ -135,21 +135,33 @@ ScanMarks find_marks(const cv::Mat& grey, double expected_dot_px) {
     const double typical = areas[areas.size() / 2];
     out.dot_diameter_px = 2.0 * std::sqrt(typical / 3.14159265358979);
 
-    // Centroid of the darkness above half the threshold, over the blob's box and a margin: the
-    // soft edge of a dot counts with the weight of its darkness.
+    // Centroid of the darkness above half the threshold, over the blob and a margin of a few pixels
+    // around it: the soft edge of a dot counts with the weight of its darkness, a speck beside it
+    // (a blob of its own) or a hair across it (opened away) does not.
     const double floor_level = threshold / 2.0, ceiling = std::max(out.contrast, threshold) * 1.5;
     for (const Candidate& c : candidates) {
         if (c.area < kAreaLow * typical || c.area > kAreaHigh * typical) {
             ++out.rejected;
             continue;
         }
-        const int margin = 2 + static_cast<int>(out.dot_diameter_px / 8.0);
+        // The soft edge reaches about as far out as the scan's blur, a pixel or two (more at high
+        // resolutions); what lies farther out is something else.
+        const int margin = std::max(2, static_cast<int>(out.dot_diameter_px / 16.0));
         const cv::Rect box = (c.box + cv::Point(-margin, -margin) + cv::Size(2 * margin, 2 * margin)) &
                              cv::Rect(0, 0, grey.cols, grey.rows);
+        cv::Mat own, core;
+        cv::compare(labels(box), c.label, own, cv::CMP_EQ);
+        // A hair or scratch touching the dot is thinner than a quarter dot: opening drops it.
+        const int thin = std::max(3, static_cast<int>(out.dot_diameter_px / 4.0)) | 1;
+        cv::morphologyEx(own, core, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(thin, thin)));
+        if (cv::countNonZero(core) > 0) own = core;
+        cv::dilate(own, own, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * margin + 1, 2 * margin + 1)));
         double sw = 0.0, sx = 0.0, sy = 0.0;
         for (int r = box.y; r < box.y + box.height; ++r) {
             const int16_t* p = dev.ptr<int16_t>(r);
+            const uint8_t* near = own.ptr<uint8_t>(r - box.y);
             for (int col = box.x; col < box.x + box.width; ++col) {
+                if (near[col - box.x] == 0) continue;
                 const double w = std::min(static_cast<double>(p[col]), ceiling) - floor_level;
                 if (w <= 0.0) continue;
                 sw += w;

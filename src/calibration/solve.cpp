@@ -11,9 +11,11 @@
 #include "calibration/csv_text.hpp"
 #include "calibration/grid_output.hpp"
 #include "calibration/grid_solution.hpp"
+#include "calibration/measured_csv.hpp"
 #include "calibration/placement.hpp"
 #include "calibration/plate_nodes.hpp"
 #include "calibration/scan_marks.hpp"
+#include "core/shown_input.hpp"
 
 namespace korvex::calibration {
 
@@ -72,30 +74,6 @@ std::string stats_line(const ErrorStats& s) {
 
 }  // namespace
 
-std::vector<Vec2> read_measured_csv(const std::string& path, const Pattern& pattern) {
-    const CsvText csv = read_csv_text(path, "measured coordinates");
-    std::vector<Vec2> out(pattern.count());
-    std::vector<bool> seen(pattern.count(), false);
-    for (const CsvRow& row : csv.rows) {
-        if (row.fields.size() < 3) csv.fail(row, "expected node,x_mm,y_mm");
-        if (row.fields[0] == "node" || row.fields[0] == "orientation") continue;
-        const double id = csv.number(row, 0, "node");
-        if (id != std::floor(id) || id < 0 || id >= pattern.count())
-            csv.fail(row, "node " + row.fields[0] + " is not one of the pattern's 0-" + std::to_string(pattern.count() - 1));
-        const int node = static_cast<int>(id);
-        if (seen[node]) csv.fail(row, "node " + std::to_string(node) + " is measured twice");
-        seen[node] = true;
-        out[node] = {csv.number(row, 1, "x_mm"), csv.number(row, 2, "y_mm")};
-    }
-    std::vector<int> missing;
-    for (int n = 0; n < pattern.count(); ++n)
-        if (!seen[n]) missing.push_back(n);
-    if (!missing.empty())
-        throw CalibrationError(path + ": " + std::to_string(missing.size()) + " of " + std::to_string(pattern.count()) +
-                               " nodes not measured: " + node_ranges(missing));
-    return out;
-}
-
 SolveOutcome solve_calibration(const SolveRequest& r) {
     const Pattern& pattern = r.pattern;
     const bool from_scan = !r.scan_path.empty();
@@ -140,7 +118,7 @@ SolveOutcome solve_calibration(const SolveRequest& r) {
     report.raster = kRaster;
     report.node_before_mm = displacement;
     report.field_before_mm = raster_of(pattern.field_mm, [&](Vec2 p) { return field_mm.at(p); });
-    report.facts.push_back("correction in force when marked: " + pattern.correction);
+    report.facts.push_back("correction in force when marked: " + Shown_input(pattern.correction, 300));
 
     const bool solving = !r.grid_path.empty() || r.fit_from.has_value();
     if (solving && !(pattern.step_um > 0.0))
@@ -155,7 +133,7 @@ SolveOutcome solve_calibration(const SolveRequest& r) {
 
     std::optional<GridSolution> grid;
     if (!r.grid_path.empty()) {
-        grid = solve_grid(measured, pattern.field_mm / 2.0 + pattern.pitch_mm());
+        grid = solve_grid(measured, pattern.field_mm / 2.0);
         std::tie(report.node_after_mm, report.field_after_mm) =
             errors_of([&](Vec2 t) { return grid_error_mm(measured, grid->offsets, t); });
         report.after_what = "new grid";

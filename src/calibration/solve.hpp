@@ -35,8 +35,4 @@ struct SolveOutcome {
 // CalibrationError for a refusal or a file that cannot be read or written.
 SolveOutcome solve_calibration(const SolveRequest& request);
 
-// Reads measured coordinates: "node,x_mm,y_mm" rows (a header and "#" lines allowed) for every
-// node of the pattern; CalibrationError names missing, repeated or unknown nodes.
-std::vector<Vec2> read_measured_csv(const std::string& path, const Pattern& pattern);
-
 }  // namespace korvex::calibration

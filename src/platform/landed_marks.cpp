@@ -13,8 +13,9 @@ namespace korvex {
 namespace {
 
 constexpr int kMaxHalvings = 16;
-// The marks file's tolerance: a hundredth of a head unit, the precision its numbers are written to.
-constexpr double kFileToleranceUnits = 0.01;
+// The marks file's tolerance: a tenth of a head unit (a micrometre at 100 units a mm), far below
+// a laser line's width.
+constexpr double kFileToleranceUnits = 0.1;
 
 struct Landed {
     double x, y;
