@@ -15,6 +15,8 @@
 
 #include "calibrate_command.hpp"
 #include "calibration_probe.hpp"
+#include "calibration/grid_solution.hpp"
+#include "calibration/lattice_field.hpp"
 #include "calibration/placement.hpp"
 #include "calibration/solve.hpp"
 #include "host_script.hpp"
@@ -335,4 +337,89 @@ TEST(HeadSetting, ScriptsAndOptionsSwitchTheDistortedHeadOnAndItsMarksLand) {
     std::snprintf(start, sizeof start, "line %.2f %.2f ", x * 100.0, y * 100.0);
     EXPECT_NE(marks[1].find(start), std::string::npos) << marks[1];
     EXPECT_GT(std::count(marks[1].begin(), marks[1].end(), '\n'), 5);
+}
+
+TEST(GridSolution, OffsetsUndoTheMeasuredFieldInDaStepsAndComposeWithTheGridInForce) {
+    // The field as marked: every node landed 0.1 mm right and 0.05 mm down of where it was asked
+    // for, and 0.1 % farther out. The grid sends each cell's centre where that lands it true.
+    const cal::Pattern p = cal::make_pattern(kFieldMm, 21, 0.0, kStepUm);
+    std::vector<cal::Vec2> shifted;
+    for (int n = 0; n < p.count(); ++n) shifted.push_back(cal::Vec2{0.1, -0.05} + 0.001 * p.node_mm(n));
+    const cal::LatticeField field(p.nodes, p.field_mm, shifted);
+    const cal::CorrectionMap none = cal::CorrectionMap::none();
+    const cal::MeasuredField measured{field, kStepsPerMm, none};
+    const cal::GridSolution solved = cal::solve_grid(measured, p.field_mm / 2);
+    EXPECT_EQ(solved.clamped_cells, 0);
+    // The cell around the centre (128 steps, centre at 63.5): asked for t, send (t - shift) / 1.001.
+    const std::size_t centre = static_cast<std::size_t>(Grid_cell(0, 0));
+    EXPECT_EQ(solved.offsets.dx[centre], std::lround((63.5 - 60.0) / 1.001 - 63.5));
+    EXPECT_EQ(solved.offsets.dy[centre], std::lround((63.5 + 30.0) / 1.001 - 63.5));
+    const std::size_t edge = static_cast<std::size_t>(Grid_cell(29000, 0));  // centre 29055.5
+    EXPECT_EQ(solved.offsets.dx[edge], std::lround((29055.5 - 60.0) / 1.001 - 29055.5));
+    // What the library then makes of it lands within the cell's own error and the rounding to steps.
+    for (const cal::Vec2 t : {cal::Vec2{0, 0}, cal::Vec2{-49.9, 31.3}, cal::Vec2{12.34, -45.6}})
+        EXPECT_LT(cal::norm(cal::grid_error_mm(measured, solved.offsets, t)), 2e-3) << t.x << "," << t.y;
+
+    // Marked again under that grid, the plate shows what is left: here, a further 0.01 mm right.
+    // The new grid adds that to the one in force.
+    const cal::CorrectionMap in_force = cal::CorrectionMap::grid(solved.offsets);
+    const cal::LatticeField left(p.nodes, p.field_mm, std::vector<cal::Vec2>(p.count(), cal::Vec2{0.01, 0.0}));
+    const cal::GridSolution again = cal::solve_grid(cal::MeasuredField{left, kStepsPerMm, in_force}, p.field_mm / 2);
+    EXPECT_EQ(again.offsets.dx[centre], solved.offsets.dx[centre] - 6);
+    EXPECT_EQ(again.offsets.dy[centre], solved.offsets.dy[centre]);
+    EXPECT_NEAR(again.offsets.dx[edge], solved.offsets.dx[edge] - 6, 1);
+}
+
+TEST(LatticeField, PassesThroughEveryNodeAndFollowsASmoothFieldBetweenThem) {
+    // The distorted head's own displacement, sampled at the nodes of a 100 mm, 21 x 21 lattice.
+    const cal::Pattern p = cal::make_pattern(kFieldMm, 21, 0.0, kStepUm);
+    const HeadDistortion head = test_head();
+    const auto truth = [&](cal::Vec2 q) {
+        cal::Vec2 l;
+        head.land(q.x, q.y, l.x, l.y);
+        return l - q;
+    };
+    std::vector<cal::Vec2> samples;
+    for (int n = 0; n < p.count(); ++n) samples.push_back(truth(p.node_mm(n)));
+    const cal::LatticeField field(p.nodes, p.field_mm, samples);
+    for (int n = 0; n < p.count(); n += 17) EXPECT_LT(cal::norm(field.at(p.node_mm(n)) - samples[n]), 1e-12);
+    double worst = 0.0;
+    for (double x = -50.0; x <= 50.0; x += 1.3)
+        for (double y = -50.0; y <= 50.0; y += 1.7) worst = std::max(worst, cal::norm(field.at({x, y}) - truth({x, y})));
+    EXPECT_LT(worst, 0.1e-3);  // mm (0.03 um seen), of a field that bends by nearly a millimetre
+    // Beyond the lattice it carries on for a pitch, then holds.
+    EXPECT_LT(cal::norm(field.at({52.0, 0.0}) - truth({52.0, 0.0})), 5e-3);
+    EXPECT_EQ(field.at({80.0, 10.0}).x, field.at({55.0, 10.0}).x);
+}
+
+TEST(PatternFile, ReadsBackWhatWasWrittenAndNamesWhatIsWrong) {
+    Folder dir("pattern_file");
+    cal::Pattern p = cal::make_pattern(80.0, 25, 0.8, kStepUm);
+    p.correction = "grid /lib/grid_data.dat 0123456789abcdef";
+    cal::write_pattern_csv(p, dir.file("pattern.csv"));
+    const cal::Pattern back = cal::read_pattern_csv(dir.file("pattern.csv"));
+    EXPECT_EQ(back.nodes, 25);
+    EXPECT_DOUBLE_EQ(back.field_mm, 80.0);
+    EXPECT_DOUBLE_EQ(back.dot_mm, 0.8);
+    EXPECT_DOUBLE_EQ(back.step_um, kStepUm);
+    EXPECT_EQ(back.correction, p.correction);
+
+    const std::string good = read_file(dir.file("pattern.csv"));
+    const auto damaged = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        text.replace(text.find(from), from.size(), to);
+        std::ofstream(dir.file("bad.csv")) << text;
+        try {
+            cal::read_pattern_csv(dir.file("bad.csv"));
+        } catch (const cal::CalibrationError& e) {
+            return std::string(e.what());
+        }
+        return std::string("read");
+    };
+    EXPECT_NE(damaged("\n7,", "\n7x,").find("bad.csv:15: node '7x' is not a number"), std::string::npos);
+    EXPECT_NE(damaged("\n7,-16.6667,-40\n", "\n8,-13.3333,-40\n").find("node 8 is twice"), std::string::npos);
+    EXPECT_NE(damaged("\n7,-16.6667", "\n7,-16.5").find("node 7 is not on the 25 x 25 lattice"), std::string::npos);
+    EXPECT_NE(damaged("\norientation,", "\nmark,").find("'mark' is not a number"), std::string::npos);
+    EXPECT_NE(damaged("\n624,40,40\n", "\n").find("624 nodes are not a square lattice"), std::string::npos);
+    EXPECT_NE(damaged("# dot_mm 0.8", "# dot_mm 9").find("the dots must be"), std::string::npos);
 }

@@ -61,6 +61,8 @@ calibration::CoefficientModel template_model(const std::string& base) {
 
 // The recorded correction, checked against its file as it is now.
 calibration::CorrectionMap correction_in_force(const std::string& record, std::string& template_base) {
+    if (Shown_input(record, record.size() + 1) != record)
+        throw CalibrationError("the pattern file's correction '" + Shown_input(record) + "' holds control characters");
     const std::size_t first = record.find(' '), last = record.rfind(' ');
     const std::string kind = record.substr(0, first);
     if (kind == "none") return calibration::CorrectionMap::none();

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -75,6 +76,12 @@ CsvText read_csv_text(const std::string& path, const char* what) {
         csv.rows.push_back(std::move(row));
     }
     return csv;
+}
+
+std::string fixed(double v, int decimals) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
 }
 
 void write_text_file(const std::string& path, const std::string& text) {

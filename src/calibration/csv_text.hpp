@@ -1,6 +1,7 @@
 // The calibration's small CSV files (pattern.csv, measured coordinates): read through the library's
 // regular-file reader, split into rows of fields, "#" lines kept apart as comments; numbers parsed
-// strictly. Errors name the file and line, with the input shown safely.
+// strictly. Errors name the file and line, with the input shown safely. Also the calibration's
+// other text helpers: writing a text file, numbers for messages.
 #pragma once
 
 #include <string>
@@ -25,6 +26,9 @@ struct CsvText {
 
 // Reads a CSV file of at most 16 MiB; CalibrationError when it cannot be read.
 CsvText read_csv_text(const std::string& path, const char* what);
+
+// v with `decimals` digits after the point, for messages and reports.
+std::string fixed(double v, int decimals);
 
 // Writes `text` to `path` (whole, then closed); CalibrationError when it cannot.
 void write_text_file(const std::string& path, const std::string& text);

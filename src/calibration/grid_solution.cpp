@@ -5,8 +5,6 @@
 #include <cmath>
 #include <limits>
 
-#include "core/numeric.hpp"
-
 namespace korvex::calibration {
 
 namespace {

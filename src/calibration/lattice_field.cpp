@@ -1,6 +1,6 @@
 // Catmull-Rom through the samples: between nodes k and k+1 at t, the weights of nodes k-1 .. k+2
 // are (-t^3+2t^2-t)/2, (3t^3-5t^2+2)/2, (-3t^3+4t^2+t)/2, (t^3-t^2)/2. The border nodes carry on
-// the last step (2 v0 - v1), so the curve bends no more at the edge than inside.
+// the parabola of the last three nodes (3 v0 - 3 v1 + v2), so the curve bends at the edge as inside.
 #include "calibration/lattice_field.hpp"
 
 #include <algorithm>
@@ -33,13 +33,15 @@ LatticeField::LatticeField(int nodes, double field_mm, const std::vector<Vec2>& 
     const auto cell = [&](int col, int row) -> Vec2& { return ext_[static_cast<std::size_t>((row + 1) * m + col + 1)]; };
     for (int row = 0; row < n_; ++row)
         for (int col = 0; col < n_; ++col) cell(col, row) = values[static_cast<std::size_t>(row * n_ + col)];
+    // The border: the parabola through the last three nodes carried on one node.
+    const auto beyond = [](Vec2 a, Vec2 b, Vec2 c) { return 3.0 * a - 3.0 * b + c; };
     for (int row = 0; row < n_; ++row) {
-        cell(-1, row) = 2.0 * cell(0, row) - cell(1, row);
-        cell(n_, row) = 2.0 * cell(n_ - 1, row) - cell(n_ - 2, row);
+        cell(-1, row) = beyond(cell(0, row), cell(1, row), cell(2, row));
+        cell(n_, row) = beyond(cell(n_ - 1, row), cell(n_ - 2, row), cell(n_ - 3, row));
     }
     for (int col = -1; col <= n_; ++col) {
-        cell(col, -1) = 2.0 * cell(col, 0) - cell(col, 1);
-        cell(col, n_) = 2.0 * cell(col, n_ - 1) - cell(col, n_ - 2);
+        cell(col, -1) = beyond(cell(col, 0), cell(col, 1), cell(col, 2));
+        cell(col, n_) = beyond(cell(col, n_ - 1), cell(col, n_ - 2), cell(col, n_ - 3));
     }
 }
 

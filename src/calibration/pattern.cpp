@@ -95,7 +95,7 @@ void write_pattern_csv(const Pattern& p, const std::string& path) {
     text += "# dot_mm " + number_text(p.dot_mm) + "\n";
     if (p.step_um > 0.0) {  // to the digit: the solve's scale is 1000 / step_um
         char buf[40];
-        std::snprintf(buf, sizeof buf, "%.12g", p.step_um);
+        std::snprintf(buf, sizeof buf, "%.17g", p.step_um);
         text += std::string("# step_um ") + buf + "\n";
     }
     text += "# correction " + p.correction + "\n";

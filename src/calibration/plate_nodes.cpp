@@ -12,6 +12,8 @@
 #include <numbers>
 #include <string>
 
+#include "calibration/csv_text.hpp"
+
 namespace korvex::calibration {
 
 namespace {
@@ -22,12 +24,6 @@ constexpr double kMarkSlack = 0.12;       // the mark's place in its cell, in pi
 constexpr double kNeighbourLow = 0.7, kNeighbourHigh = 1.3;
 
 using Key = std::pair<int, int>;
-
-std::string fixed(double v, int decimals) {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
 
 // Dots by buckets of one pitch, for the neighbourhood searches.
 class DotIndex {

@@ -22,12 +22,6 @@ constexpr int kMargin = 40;   // around it, for titles and legends
 constexpr int kBands = 16;    // colours of the heat map
 const cv::Scalar kInk(40, 40, 40), kGrey(200, 200, 200), kBefore(40, 40, 210), kAfter(200, 90, 30);
 
-std::string fixed(double v, int decimals) {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
-
 void text(cv::Mat& img, const std::string& s, cv::Point at, double size = 0.45) {
     cv::putText(img, s, at, cv::FONT_HERSHEY_SIMPLEX, size, kInk, 1, cv::LINE_AA);
 }

@@ -24,12 +24,6 @@ namespace {
 constexpr double kScaleSlack = 0.04;  // a measured pitch this far off the pattern's is refused
 constexpr int kRaster = 401;          // points per side of the field's error raster (0.25 mm at 100 mm)
 
-std::string fixed(double v, int decimals) {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
-
 struct Measurement {
     std::vector<Vec2> mm;  // by node, y up, in the measurement's own placement
     std::vector<std::string> facts;
