@@ -22,6 +22,7 @@ namespace korvex::calibration {
 namespace {
 
 constexpr double kScaleSlack = 0.04;  // a measured pitch this far off the pattern's is refused
+constexpr double kScaleNote = 0.01;   // and this far off is worth a note
 constexpr int kRaster = 401;          // points per side of the field's error raster (0.25 mm at 100 mm)
 
 struct Measurement {
@@ -88,6 +89,11 @@ SolveOutcome solve_calibration(const SolveRequest& r) {
                                    fixed(pattern.field_mm * place.scale, 1) + " mm field)");
         throw CalibrationError("measurement refused: " + apart + ": coordinates in another unit, or a pattern of another size");
     }
+    if (std::fabs(place.scale - 1.0) > kScaleNote)
+        m.facts.push_back("note: the field measures " + fixed(std::fabs(place.scale - 1.0) * 100.0, 2) + " % " +
+                          (place.scale > 1.0 ? "larger" : "smaller") +
+                          " than the pattern; a head is rarely off by that much, so check the " +
+                          (from_scan ? "scanner's resolution" : "instrument's scale") + " (the correction takes it as the head's)");
     const double turn_deg = place.angle_rad * 180.0 / 3.14159265358979;
     m.facts.push_back("placement: turned " + fixed(turn_deg, 3) + " deg, field centre at (" + fixed(place.shift.x, 2) + ", " +
                       fixed(from_scan ? -place.shift.y : place.shift.y, 2) + ") mm" +
