@@ -161,10 +161,14 @@ std::string report_text(const CalibrationReport& r) {
     return t;
 }
 
-void write_report(const CalibrationReport& r, const std::string& folder) {
+void make_report_folder(const std::string& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (!std::filesystem::is_directory(folder, ec)) throw CalibrationError("cannot make the report folder " + folder);
+}
+
+void write_report(const CalibrationReport& r, const std::string& folder) {
+    make_report_folder(folder);
     const std::string dir = folder + "/";
     const bool after = !r.node_after_mm.empty();
 

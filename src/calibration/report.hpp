@@ -40,6 +40,9 @@ struct CalibrationReport {
 // The summary as text: facts, the statistics table, outcome, verdict (the last line).
 std::string report_text(const CalibrationReport& report);
 
+// Makes the report folder when it is missing; CalibrationError when it cannot.
+void make_report_folder(const std::string& folder);
+
 // Writes report.txt (the summary and a table per node), nodes.csv, vectors.png and heatmap.png into
 // the folder (made when missing). CalibrationError when it cannot.
 void write_report(const CalibrationReport& report, const std::string& folder);

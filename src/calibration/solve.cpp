@@ -157,6 +157,7 @@ SolveOutcome solve_calibration(const SolveRequest& r) {
     }
 
     // Everything is known: write.
+    if (!r.report_folder.empty()) make_report_folder(r.report_folder);
     SolveOutcome out;
     if (grid) {
         out.grid_backup = write_grid_file(r.grid_path, grid->offsets, pattern.step_um, pattern.field_mm);
