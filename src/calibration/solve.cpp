@@ -122,7 +122,8 @@ SolveOutcome solve_calibration(const SolveRequest& r) {
 
     const bool solving = !r.grid_path.empty() || r.fit_from.has_value();
     if (solving && !(pattern.step_um > 0.0))
-        throw CalibrationError("the pattern file does not say the D/A step size the pattern was marked with (step_um)");
+        throw CalibrationError("the pattern file does not say the D/A step size the pattern was marked with (its step_um "
+                               "line): give it (--step-um)");
     const double k = pattern.step_um > 0.0 ? 1000.0 / pattern.step_um : 0.0;
     const MeasuredField measured{field_mm, k, r.in_force};
     const auto errors_of = [&](const std::function<Vec2(Vec2)>& error) {
