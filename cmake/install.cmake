@@ -30,7 +30,7 @@ install(DIRECTORY python/korvex/ DESTINATION ${KORVEX_PYTHON_DIR}/korvex
         FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
 install(FILES ${CMAKE_BINARY_DIR}/python-install/_location.py DESTINATION ${KORVEX_PYTHON_DIR}/korvex)
 
-file(GLOB KORVEX_DOCS CONFIGURE_DEPENDS docs/*.md)
+file(GLOB KORVEX_DOCS CONFIGURE_DEPENDS docs/*.md docs/*.png)  # the pages and their pictures
 install(FILES README.md ${KORVEX_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/host_example.cpp examples/c_example.c examples/python_example.py
               examples/eartag_template.mc1 examples/eartag_template.nam examples/eartag_logo.plt

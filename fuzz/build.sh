@@ -40,9 +40,13 @@ compile_one() {
     $CXX $common_flags $pkg -MMD -MF "$obj.d" -c "$src" -o "$obj"
 }
 export -f compile_one
-# The tool sources the harnesses need (the command-line front end itself is not built).
+# The tool sources the harnesses need (the command-line front end itself is not built), and of the
+# calibration library (built on OpenCV, left out) only its CSV readers.
 tool_sources=(host_script member_table vector_file)
-{ find "$root/src" -name '*.cpp' | sort; printf "$root/tools/%s.cpp\n" "${tool_sources[@]}"; } | xargs -P "$jobs" -I{} bash -c 'compile_one "$@"' _ {}
+calibration_sources=(csv_text pattern measured_csv)
+{ find "$root/src" -name '*.cpp' -not -path '*/src/calibration/*' | sort
+  printf "$root/tools/%s.cpp\n" "${tool_sources[@]}"
+  printf "$root/src/calibration/%s.cpp\n" "${calibration_sources[@]}"; } | xargs -P "$jobs" -I{} bash -c 'compile_one "$@"' _ {}
 
 archive="$out/libkorvex_fuzz.a"
 if [[ ! -f "$archive" ]] || [[ -n $(find "$out/obj" -name '*.o' -newer "$archive" | head -1) ]]; then

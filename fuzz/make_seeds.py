@@ -173,6 +173,21 @@ write("fuzz_template_file", "wrong_magic", ("Other File\r\n1,2,3\r\n\0" + nam(ce
 
 # Vector files of `korvex mark`: records of a count and x, y pairs (a count below 2 is a dot),
 # ended by a 0; blanks, commas, line ends and # comments between the numbers.
+# Calibration CSV files: a whole 21 x 21 pattern table, measured coordinates, a short and a bad one.
+def pattern_rows(field=100.0, n=21, dx=0.0):
+    pitch = field / (n - 1)
+    rows = [b"node,x_mm,y_mm"]
+    for k in range(n * n):
+        rows.append(b"%d,%g,%g" % (k, -field / 2 + (k % n) * pitch + dx, -field / 2 + (k // n) * pitch))
+    return rows
+
+
+write("fuzz_calibration_csv", "pattern.csv", b"# field_mm 100\n# dot_mm 1.25\n# step_um 1.66667\n# correction none\n" +
+      b"\n".join(pattern_rows() + [b"orientation,47.5,46.25"]) + b"\n")
+write("fuzz_calibration_csv", "measured.csv", b"\n".join(pattern_rows(dx=0.013)) + b"\n")
+write("fuzz_calibration_csv", "short.csv", b"node,x_mm,y_mm\n0,-50,-50\n1,-45,-50\n7,1e999,x\n")
+write("fuzz_calibration_csv", "bad.csv", b"# correction grid /x 00\n0,,\n-1,2,3\n3.5,1,1\n")
+
 write("fuzz_vector_file", "square.md", b"# a square and a dot\n5, 0,0, 10,0, 10,10, 0,10, 0,0\n1 5 5\n0\n")
 write("fuzz_vector_file", "open.md", b"2 -1.5e1 +3 4.25 .5\n3 1 2 3 4\n")
 write("fuzz_vector_file", "bad.md", b"2 1 2 3 4\n,, 0\n")

@@ -249,6 +249,22 @@ Statement parse_directive(LineParser& p, const std::string& name, int line) {
         else p.fail("expected yes, no or ok, got '" + Shown_input(a) + "'");
     } else if (name == "folder") {
         st.text = p.word("a folder path");
+    } else if (name == "head") {
+        // @head ideal | distorted [SETTING=VALUE ...]: the head the simulated spot lands through
+        st.text = p.word("ideal or distorted");
+        while (!p.done()) {
+            std::string w = p.word("a head setting");
+            if (!p.done() && p.peek().kind == Token::Kind::equals) {
+                p.next("=");
+                w += "=" + p.next("a setting value").text;
+            }
+            st.text += " " + w;
+        }
+        try {
+            parse_head_setting({st.text});
+        } catch (const HeadSettingError& e) {
+            p.fail(e.what());
+        }
     } else if (name == "controller") {
         // @controller PORT emulator [OPTION[=VALUE] ...]  or  @controller PORT DEVICE
         st.count = static_cast<uint64_t>(p.integer(1, 32767, "a port number 1-32767"));

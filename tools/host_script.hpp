@@ -30,12 +30,12 @@ struct Statement {
     std::string name;           // member or property
     std::vector<Value> args;    // call arguments, or the one value set
     // directives
-    std::string directive;      // "card", "input", "key", "at", "answer", "folder", "controller"
+    std::string directive;      // "card", "input", "key", "at", "answer", "folder", "controller", "head"
     SimulatedMachine::Action action;
     SimulatedMachine::Event event = SimulatedMachine::Event::read;
     uint64_t count = 0;
     Answer answer = Answer::ok;
-    std::string text;           // folder path, controller description
+    std::string text;           // folder path, controller description, head setting
 };
 
 class ScriptError : public std::runtime_error {

@@ -89,6 +89,7 @@ void ScriptRunner::run_one(const Statement& st) {
             else if (st.directive == "input" || st.directive == "key") machine_.apply(st.action);
             else if (st.directive == "at") machine_.schedule(st.event, st.count, st.action);
             else if (st.directive == "answer") machine_.ui().queue_answer(st.answer);
+            else if (st.directive == "head") machine_.model().set_head(parse_head_setting({st.text}));
             else if (st.directive == "controller") attach_controller(machine_.serial(), static_cast<int16_t>(st.count), st.text);
             else if (st.directive == "folder") {
                 machine_.set_library_folder(st.text);

@@ -25,6 +25,19 @@ void add_output_options(CLI::App* cmd, JobOutputs& o) {
     cmd->add_option("--field-mm", o.picture.field_mm, "size of the field the pictures frame, mm")->capture_default_str();
     cmd->add_option("--px-per-mm", o.picture.png_px_per_mm, "PNG resolution, pixels per mm")->capture_default_str();
     cmd->add_flag("--no-jumps", [&o](int64_t) { o.picture.jumps = false; }, "leave the jumps out of the pictures");
+    const auto head_error = [](std::string& v) {
+        try {
+            parse_head_setting({v});
+            return std::string();
+        } catch (const HeadSettingError& e) {
+            return std::string(e.what());
+        }
+    };
+    cmd->add_option_function<std::string>(
+           "--head", [&o](const std::string& v) { o.picture.head = parse_head_setting({v}); },
+           "the simulated head: ideal, or 'distorted' with k=v settings (distance_mm, mirrors_mm, lens_pct, "
+           "scale_x, scale_y, skew_mrad, offset_x_mm, offset_y_mm), words separated by commas or blanks")
+        ->check(CLI::Validator(head_error, "HEAD"));
 }
 
 void add_mark_parameter_options(CLI::App* cmd, MarkParameters& p) {

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
         korvex::tool::add_plot_command(app),   korvex::tool::add_fonts_command(app),
         korvex::tool::add_fontc_command(app),  korvex::tool::add_probe_command(app),
         korvex::tool::add_latency_command(app), korvex::tool::add_station_command(app),
+        korvex::tool::add_calibrate_command(app),
     };
 
     CLI11_PARSE(app, argc, argv);

@@ -180,9 +180,12 @@ static const MarkRecorder& picture_marks(SimulatedMachine& machine) {
 }
 // A controller step is the step size of the job it ran (su micrometres), so the picture of its
 // marks is drawn at 1000 / su steps per millimetre.
+// The card's marks land through the machine's head (a distorted one, when a script or an option
+// switched it on).
 static PictureOptions picture_options(SimulatedMachine& machine, PictureOptions o) {
     const double su_um = thread_state_exists() ? thread_state().para.offPara.su : 0.0;
     if (marking_controller(machine) && su_um > 0.0) o.head_steps_per_mm = 1000.0 / su_um;
+    o.head = marking_controller(machine) ? HeadDistortion{} : machine.model().head();
     return o;
 }
 
@@ -191,7 +194,9 @@ bool write_job_outputs(SimulatedMachine& machine, const JobOutputs& o, std::ostr
     // The card's marks, then what each emulated stand-alone controller marked when it ran its jobs
     // (in controller steps), each under a comment line naming its port.
     const auto write_all_marks = [&](std::ostream& stream) {
-        machine.write_marks(stream, o.marks_time);
+        const HeadDistortion& head = machine.model().head();
+        if (head.on) write_landed_marks(stream, machine.model().recorder(), head, o.picture.head_steps_per_mm, o.marks_time);
+        else machine.write_marks(stream, o.marks_time);
         for (int16_t port : machine.serial().emulator_ports()) {
             const MarkRecorder& marks = machine.serial().emulator(port)->marks();
             if (marks.empty()) continue;
@@ -232,13 +237,17 @@ bool JobCalls::call(const char* name, const std::function<void()>& member) {
     return go_on;
 }
 
-bool bring_up(JobCalls& calls, korvex_dll& dll, const MarkParameters& p) {
-    return calls.call("Marking_init_pci", [&] { dll.Marking_init_pci(128, 0, 0, 1, 0, std::vector<uint8_t>{0, 0, 0, 0}, 1); }) &&
-           calls.call("Marking_para", [&] {
+bool set_parameters(JobCalls& calls, korvex_dll& dll, const MarkParameters& p) {
+    return calls.call("Marking_para", [&] {
                dll.Marking_para(p.mark_speed_mm_s, p.jump_speed_mm_s, p.off_delay_us, p.off_hold_us, p.on_delay_us,
                                 p.on_hold_us, p.step_um, 50.0f, 20.0f, 100.0f, p.settle_us);
            }) &&
            calls.call("marking_start", [&] { dll.marking_start(); });
+}
+
+bool bring_up(JobCalls& calls, korvex_dll& dll, const MarkParameters& p) {
+    return calls.call("Marking_init_pci", [&] { dll.Marking_init_pci(128, 0, 0, 1, 0, std::vector<uint8_t>{0, 0, 0, 0}, 1); }) &&
+           set_parameters(calls, dll, p);
 }
 
 MarkReport mark_drawing(SimulatedMachine& machine, std::vector<double>& md, const MarkParameters& p,
@@ -290,6 +299,7 @@ int run_machine_job(const std::string& tool, const MachineJobSetup& setup,
     opts.real_time = setup.real_time;
     opts.trace = false;
     SimulatedMachine machine(opts);
+    machine.model().set_head(setup.outputs.picture.head);
     machine.set_library_folder(setup.library_folder.empty() ? kNoGridFolder : setup.library_folder);
     PlatformReset platform_reset;
     set_platform(machine.platform());
@@ -373,6 +383,7 @@ int run_script_command(const RunCommand& c, std::ostream& out, std::ostream& err
     opts.real_time = c.real_time;
     opts.clock_hz = c.clock_hz;
     SimulatedMachine machine(opts);
+    machine.model().set_head(c.outputs.picture.head);  // until the script's own @head
     PlatformReset platform_reset;
     bool interrupted = false;
     JobSpan span;

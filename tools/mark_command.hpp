@@ -92,6 +92,8 @@ private:
 // Brings the simulated machine up through `dll`: Marking_init_pci 128 0 0 1 0 [0,0,0,0] 1,
 // Marking_para with the parameters, marking_start. False when a call failed or was interrupted.
 bool bring_up(JobCalls& calls, korvex_dll& dll, const MarkParameters& params);
+// Marking_para with the parameters, then marking_start (the last two calls of bring_up).
+bool set_parameters(JobCalls& calls, korvex_dll& dll, const MarkParameters& params);
 
 // Brings the simulated machine up through a korvex_dll (Marking_init_pci 128 0 0 1 0 [0,0,0,0] 1,
 // Marking_para, marking_start) and marks md with Marking_data. The thread's platform must already

@@ -156,9 +156,9 @@ constexpr int kLongestBatchSegments = 4 * kBatchSegments;
 template <class ForEach>
 void stroke_in_batches(cairo_t* cr, const FieldToPage& to, Mark::Kind kind, const ForEach& for_each_mark) {
     bool open = false;
-    int32_t end_x = 0, end_y = 0;
+    double end_x = 0.0, end_y = 0.0;  // D/A units, or head units of landed marks
     int segments = 0;
-    for_each_mark([&](const Mark& m) {
+    for_each_mark([&](const auto& m) {
         if (m.kind != kind) return;
         const bool touching = open && m.x0 == end_x && m.y0 == end_y;
         if ((!touching && segments >= kBatchSegments) || segments >= kLongestBatchSegments) {
@@ -210,7 +210,7 @@ void draw_marks(cairo_t* cr, const Page& page, const PictureOptions& o, const Fo
     stroke_in_batches(cr, to, Mark::Kind::line, for_each_mark);
 
     int dots = 0;
-    for_each_mark([&](const Mark& m) {
+    for_each_mark([&](const auto& m) {
         if (m.kind != Mark::Kind::dot) return;
         cairo_new_sub_path(cr);
         cairo_arc(cr, to.x(m.x0), to.y(m.y0), spot / 2.0, 0.0, 2.0 * std::numbers::pi);
@@ -324,7 +324,13 @@ void write_picture(const std::vector<Mark>& marks, PictureFormat format, const s
 
 void write_picture(const MarkRecorder& marks, PictureFormat format, const std::string& path,
                    const PictureOptions& options) {
-    render([&](auto&& f) { marks.for_each(f); }, format, path, options);
+    if (!options.head.on) {
+        render([&](auto&& f) { marks.for_each(f); }, format, path, options);
+        return;
+    }
+    // Where a distorted head lands the marks, within a 5 um tolerance of the curves it draws.
+    const double k = options.head_steps_per_mm;
+    render([&](auto&& f) { for_each_landed(marks, options.head, k, 0.005 * k, f); }, format, path, options);
 }
 
 struct PdfBook::Surface {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/landed_marks.hpp"
 #include "platform/marks.hpp"
 
 namespace korvex::tool {
@@ -23,6 +24,7 @@ struct PictureOptions {
     bool jumps = true;                 // draw the jumps as thin dashed lines
     double png_px_per_mm = 10.0;       // PNG resolution (SVG and PDF are at true size)
     std::string caption;               // one line above the frame (file name, summary), may be empty
+    HeadDistortion head;               // a distorted head draws the marks where they land
 };
 
 // A picture that cannot be made (bad options, a file that cannot be written); the message names

@@ -21,5 +21,6 @@ ToolCommand add_eartag_command(CLI::App& app);   // korvex eartag: mark a batch 
 ToolCommand add_probe_command(CLI::App& app);    // korvex probe: the real cards found and how they open
 ToolCommand add_latency_command(CLI::App& app);  // korvex latency: can this PC pace the stepping cycle
 ToolCommand add_station_command(CLI::App& app);  // korvex station: the production journal from scripts
+ToolCommand add_calibrate_command(CLI::App& app);  // korvex calibrate: test pattern, grid from its scan
 
 }  // namespace korvex::tool

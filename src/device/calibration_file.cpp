@@ -39,21 +39,25 @@ void Calibration_load(State& s, int32_t, int32_t head, int32_t) {
         grid.blnGridLoaded = kFalse;
         return;
     }
+    // A file that fails part-way leaves the entries it supplied, the rest of the old grid, and
+    // blnGridLoaded as it was.
+    Grid_file_read(path, grid);
+    grid.blnGridLoaded = kTrue;
+}
+
+void Grid_file_read(const std::string& path, CalibrationGroup& grid) {
     try {
         FileText file(path);
         ValueReader in(file.view());
         in.read_string();  // header: any text is accepted
         for (int i = 0; i < 4; ++i) in.read_single();  // four Singles the correction does not use
-        // Entries are replaced as they are read: a file that fails part-way leaves the entries it
-        // supplied, the rest of the old grid, and blnGridLoaded as it was.
-        for (int64_t k = 0; k < kGridEntries; ++k) {
+        for (int64_t k = 0; k < kGridEntries; ++k) {  // entries are replaced as they are read
             grid.intGridDX.at(k) = in.read_i16();
             grid.intGridDY.at(k) = in.read_i16();
         }
     } catch (const Fault& e) {
         raise_fault(e.kind(), path + ": " + e.what());
     }
-    grid.blnGridLoaded = kTrue;
 }
 
 }  // namespace korvex

@@ -17,4 +17,9 @@ bool File_exists(const std::string& path);
 // blnGridLoaded; a short or bad file faults after replacing the entries read so far.
 void Calibration_load(State& s, int32_t request, int32_t head, int32_t unused);
 
+// Reads the grid file at `path` into the two offset tables, entry by entry (blnGridLoaded is left
+// alone). A file that is missing, short or holds a bad value faults, naming the path; the entries
+// read before the fault are replaced.
+void Grid_file_read(const std::string& path, CalibrationGroup& grid);
+
 }  // namespace korvex

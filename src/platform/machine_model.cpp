@@ -10,6 +10,8 @@
 // initialization closes the gate.)
 #include "platform/machine_model.hpp"
 
+#include "platform/landed_marks.hpp"
+
 namespace korvex {
 
 MachineModel::MachineModel(SimulatedCard& card, Clock& clock, MachineWiring wiring, MarkSettings settings)
@@ -193,6 +195,7 @@ LaserSettings MachineModel::laser_settings() const {
 
 MarkSummary MachineModel::summary(double head_steps_per_mm) const {
     MarkSummary s = summarize_marks(marks_, head_steps_per_mm);
+    if (head_.on) landed_lengths_mm(marks_, head_, head_steps_per_mm, s.marked_mm, s.jumped_mm);
     s.laser_switchings = openings_ + closings_ - switchings_base_;
     s.machine_time_us = now_us();
     return s;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "korvex/clock.hpp"
+#include "platform/head_distortion.hpp"
 #include "platform/marks.hpp"
 #include "platform/simulated_card.hpp"
 
@@ -100,6 +101,10 @@ public:
     const MachineWiring& wiring() const { return wiring_; }
     void set_mark_settings(const MarkSettings& settings);
     const MarkSettings& mark_settings() const { return settings_; }
+    // The head the spot lands through: ideal (D/A value / head scale) unless switched on. The marks
+    // stay in D/A units; pictures, marks files and the summary land them through this head.
+    void set_head(const HeadDistortion& head) { head_ = head; }
+    const HeadDistortion& head() const { return head_; }
 
     // Laser.
     bool gate_emitting() const { return emitting_; }
@@ -125,7 +130,7 @@ public:
     const MarkRecorder& recorder() const { return marks_; }
     std::vector<Mark> marks() const { return marks_.all(); }
     void write_marks(std::ostream& out, bool with_time = false) const { korvex::write_marks(out, marks_, with_time); }
-    // Lengths at the head's scale, switchings, and the machine time now.
+    // Lengths at the head's scale (where a distorted head lands them), switchings, machine time now.
     MarkSummary summary(double head_steps_per_mm) const;
     // Forgets the marks and counters (a new job); the machine's state (spot, gate, axis) stays.
     void clear_marks();
@@ -147,6 +152,7 @@ private:
     Clock& clock_;
     MachineWiring wiring_;
     MarkSettings settings_;
+    HeadDistortion head_;
     MarkRecorder marks_;
 
     uint8_t out_prev_[2] = {0, 0};

@@ -6,11 +6,15 @@
 
 namespace korvex {
 
+int64_t Grid_cell(int32_t x, int32_t y) {
+    const int64_t column = (static_cast<int64_t>(x) - kGridOrigin) / kGridCellSteps;
+    const int64_t row = (static_cast<int64_t>(y) - kGridOrigin) / kGridCellSteps;
+    return row * kGridColumns + column;
+}
+
 static void Grid_offset(State& s, int32_t& x, int32_t& y) {
     // 128 x 128-step cells of a 512 x 512 raster whose origin is at -32768; no interpolation.
-    const int64_t column = (static_cast<int64_t>(x) + 32768) / 128;
-    const int64_t row = (static_cast<int64_t>(y) + 32768) / 128;
-    const int64_t cell = row * 512 + column;
+    const int64_t cell = Grid_cell(x, y);
     const int64_t cx = static_cast<int64_t>(x) + s.grid.intGridDX.at(cell);
     const int64_t cy = static_cast<int64_t>(y) + s.grid.intGridDY.at(cell);
     x = to_i32(cx);
@@ -29,8 +33,7 @@ static int64_t Zone_index(double distance_steps, float steps_per_mm, int32_t fie
     return i >= zone_count ? zone_count - 1 : i;
 }
 
-static void Coefficient_model(State& s, int32_t& x, int32_t& y) {
-    const HardwareRecord& hw = s.hw;
+void Coefficient_position(const HardwareRecord& hw, const ZoneTable& zone, double x, double y, float& x2, float& y2) {
     const double fx = x, fy = y;
     // Distortion coefficients by field turn and the signs of x and y.
     float kx = 0.0f, ky = 0.0f;
@@ -49,18 +52,22 @@ static void Coefficient_model(State& s, int32_t& x, int32_t& y) {
     const float k = hw.sngStepsPerMm;
     const int64_t i = Zone_index(std::fabs(x1), k, hw.lngFieldSizeX, hw.lngZoneCount);
     const int64_t j = Zone_index(std::fabs(y1), k, hw.lngFieldSizeY, hw.lngZoneCount);
-    auto& zone = s.scan.zoneTable;
 
     // X scale: P at the +y field edge, M at the -y edge, linear in between.
     const float xp = x1 > 0 ? zone.at(i, 0) : zone.at(i, 1);
     const float xm = x1 > 0 ? zone.at(i, 3) : zone.at(i, 2);
     const double x_span = static_cast<double>(k) * hw.lngFieldSizeY;
-    const float x2 = to_single(x1 * ((xp + xm) / 2.0 + real_div(static_cast<double>(y1) * (xp - xm), x_span)));
+    x2 = to_single(x1 * ((xp + xm) / 2.0 + real_div(static_cast<double>(y1) * (xp - xm), x_span)));
     // Y scale, against the already corrected X.
     const float yp = y1 > 0 ? zone.at(j, 4) : zone.at(j, 7);
     const float ym = y1 > 0 ? zone.at(j, 5) : zone.at(j, 6);
     const double y_span = static_cast<double>(k) * hw.lngFieldSizeX;
-    const float y2 = to_single(y1 * ((yp + ym) / 2.0 + real_div(static_cast<double>(x2) * (yp - ym), y_span)));
+    y2 = to_single(y1 * ((yp + ym) / 2.0 + real_div(static_cast<double>(x2) * (yp - ym), y_span)));
+}
+
+static void Coefficient_model(State& s, int32_t& x, int32_t& y) {
+    float x2 = 0.0f, y2 = 0.0f;
+    Coefficient_position(s.hw, s.scan.zoneTable, x, y, x2, y2);
     x = to_i32(static_cast<double>(x2));
     y = to_i32(static_cast<double>(y2));
 }

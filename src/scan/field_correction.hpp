@@ -15,4 +15,18 @@ inline constexpr const char* kCalibrationErrorText = "校准错误";
 // Replaces (x, y), in D/A steps, by the corrected position.
 void Grid_correct(State& s, int32_t& x, int32_t& y);
 
+// The grid's raster: 512 x 512 cells of 128 x 128 steps, its first cell edge at -32768.
+inline constexpr int32_t kGridCellSteps = 128;
+inline constexpr int32_t kGridColumns = 512;
+inline constexpr int32_t kGridOrigin = -32768;
+// The grid entry of the cell holding (x, y): row x 512 + column, divisions truncating toward zero
+// (not checked against the table; the table checks).
+int64_t Grid_cell(int32_t x, int32_t y);
+
+using ZoneTable = decltype(ScanGroup::zoneTable);
+// The coefficient model's corrected position (X'', Y'') of (x, y) in D/A steps before it is rounded,
+// from the hardware record's turn, coefficients, field size, zone count and steps per mm and the
+// zone table. Grid_correct without a grid rounds it; calibration tools fit the model with it.
+void Coefficient_position(const HardwareRecord& hw, const ZoneTable& zones, double x, double y, float& x2, float& y2);
+
 }  // namespace korvex
