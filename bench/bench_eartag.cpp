@@ -18,15 +18,21 @@
 
 namespace {
 
-void run_batch(benchmark::State& state, bool pictures) {
-    char name[] = "/tmp/korvex_bench_eartag_XXXXXX";
-    if (!::mkdtemp(name)) throw std::runtime_error("cannot create a temporary folder");
+// The example template's batch of 12 tags, its PNGs (if any) into the folder `out_dir`.
+korvex::tool::EartagOptions batch_options(const char* out_dir) {
     korvex::tool::EartagOptions o;
     o.base = std::string(KORVEX_SOURCE_DIR) + "/examples/eartag_template";
     o.numbers = korvex::tool::parse_number_list("982000123456001..982000123456012");
-    o.pictures = pictures;
-    o.out_dir = name;
+    o.out_dir = out_dir;
     o.picture.head_steps_per_mm = 0.0;
+    return o;
+}
+
+void run_batch(benchmark::State& state, bool pictures) {
+    char name[] = "/tmp/korvex_bench_eartag_XXXXXX";
+    if (!::mkdtemp(name)) throw std::runtime_error("cannot create a temporary folder");
+    korvex::tool::EartagOptions o = batch_options(name);
+    o.pictures = pictures;
     double machine_s = 0.0, wall_s = 0.0;
     int tags = 0, plates = 0;
     for (auto _ : state) {
@@ -59,11 +65,7 @@ double process_cpu_s() {
 void BM_EartagPictureShare(benchmark::State& state) {
     char name[] = "/tmp/korvex_bench_eartag_XXXXXX";
     if (!::mkdtemp(name)) throw std::runtime_error("cannot create a temporary folder");
-    korvex::tool::EartagOptions o;
-    o.base = std::string(KORVEX_SOURCE_DIR) + "/examples/eartag_template";
-    o.numbers = korvex::tool::parse_number_list("982000123456001..982000123456012");
-    o.out_dir = name;
-    o.picture.head_steps_per_mm = 0.0;
+    korvex::tool::EartagOptions o = batch_options(name);
     double best_with = 1e9, best_without = 1e9;
     for (auto _ : state) {
         for (int round = 0; round < 3; ++round) {
