@@ -1,8 +1,10 @@
 // Previews at scale, one case per goal, each reporting its figures and ratio as counters:
 //  - pictures: `korvex mark` of a generated drawing (1k, 10k, 100k segments; 1M in its own case,
-//    BM_PreviewPictureMillion) with the default PNG against `--marks` only, each run as a child
-//    process so its wall time, CPU time and peak memory (max RSS from wait4) are its own. Goal:
-//    time ratio <= 1.5 (cpu_ratio is the same figure robust to a busy machine), memory ratio <= 1.2.
+//    BM_PreviewPictureMillion) with the default PNG against `--marks` only, in turn, best of three,
+//    each run as a child process so its wall time, CPU time and peak memory (max RSS from wait4)
+//    are its own. Goal:
+//    time ratio <= 1.5 (cpu_ratio is the same figure robust to a busy machine; at 1M segments it
+//    should stay within 1.15), memory ratio <= 1.2.
 //  - marks: the example ear-tag drawing's `line` and `jump` marks against its segments and jumps,
 //    and the marked length against the drawing's. Goal: both ratios within 5%, length within 0.1%.
 //  - start-up: `korvex run` of an empty script against `korvex --help`, alternated, best of many.
@@ -120,13 +122,23 @@ void picture_case(benchmark::State& state, int segments) {
     TempDir dir;
     const fs::path drawing = dir.path / "drawing.md";
     write_drawing(drawing, segments);
-    ChildRun marks, png;
+    // Three rounds of the two runs in turn; each figure is the best of its three.
+    ChildRun marks{true, 1e9, 1e9, 1e9}, png{true, 1e9, 1e9, 1e9};
+    const auto keep_best = [](ChildRun& best, const ChildRun& run) {
+        best.wall_s = std::min(best.wall_s, run.wall_s);
+        best.cpu_s = std::min(best.cpu_s, run.cpu_s);
+        best.max_rss_mib = std::min(best.max_rss_mib, run.max_rss_mib);
+    };
     for (auto _ : state) {
-        marks = run_tool({"mark", drawing.string(), "--marks", (dir.path / "drawing.marks").string()});
-        png = run_tool({"mark", drawing.string(), "--png", (dir.path / "drawing.png").string()});
-        if (!marks.ok || !png.ok) {
-            state.SkipWithError("korvex mark failed");
-            return;
+        for (int round = 0; round < 3; ++round) {
+            const ChildRun m = run_tool({"mark", drawing.string(), "--marks", (dir.path / "drawing.marks").string()});
+            const ChildRun p = run_tool({"mark", drawing.string(), "--png", (dir.path / "drawing.png").string()});
+            if (!m.ok || !p.ok) {
+                state.SkipWithError("korvex mark failed");
+                return;
+            }
+            keep_best(marks, m);
+            keep_best(png, p);
         }
     }
     state.counters["segments"] = segments;

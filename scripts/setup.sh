@@ -9,7 +9,7 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config python3
   python3-numpy  # the Python module's tests give it numpy arrays
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev libcairo2-dev libfreetype-dev libfontconfig-dev libdmtx-dev
+  libcli11-dev libcairo2-dev libpng-dev libfreetype-dev libfontconfig-dev libdmtx-dev
   libopencv-imgproc-dev libopencv-imgcodecs-dev  # field calibration: scans of the test pattern
   fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
   clang-14 libclang-rt-14-dev

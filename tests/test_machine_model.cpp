@@ -302,6 +302,26 @@ TEST_F(MachineModelTest, TwoChannelLoadsOfOnePointAreOneDiagonalMove) {
     EXPECT_EQ(mark_lines(), (Lines{"jump 105 105 125 105", "jump 125 105 125 125"}));
 }
 
+// The newest movement is held back (its second channel may still arrive) but is part of the marks
+// all along: seen by a reader, and ended before an axis step or a dot that follows it.
+TEST(MarkRecorderTest, TheNewestMovementCountsBeforeItIsMerged) {
+    MarkRecorder r;
+    r.move(0, 0, 5, 0, true, 1.0, 1.0);
+    EXPECT_FALSE(r.empty());
+    r.amend_last_move(5, 5, 2.0);
+    std::vector<Mark> marks = r.all();
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(format_mark(marks[0], true), "@1 line 0 0 5 5");
+    r.axis_step(1, 3.0);
+    r.move(5, 5, 9, 5, false, 4.0, 4.0);
+    r.axis_step(1, 5.0);
+    r.move(9, 5, 9, 8, false, 6.0, 6.0);
+    r.dot(9, 8, 7.0, 8.0);
+    Lines text;
+    r.for_each([&](const Mark& m) { text.push_back(format_mark(m)); });
+    EXPECT_EQ(text, (Lines{"line 0 0 5 5", "axis 1", "jump 5 5 9 5", "axis 1", "jump 9 5 9 8", "dot 9 8 1"}));
+}
+
 TEST_F(MachineModelTest, UnopenedCardChangesNothing) {
     laser_bytes({0, 3, 2, 0xDE, 1, 0x0D});
     out0(0x80);

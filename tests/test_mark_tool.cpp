@@ -173,6 +173,47 @@ TEST(VectorFile, DrawingWalkFollowsDirectMarking) {
 // ---------------------------------------------------------------------------------------------
 // Pictures
 
+// PNGs made one after another on one canvas: each the same pixels as a picture drawn on a fresh
+// surface (nothing of the previous plate left), a new size taken in, and the colours in their
+// channels (the jumps red, not blue).
+TEST(MarkPicture, ACanvasKeptBetweenPicturesDrawsEachAsIfNew) {
+    TempDir dir("korvex_canvas");
+    const std::vector<Mark> first{line_mark(Mark::Kind::line, -4000, -4000, 4000, 4000),
+                                  line_mark(Mark::Kind::jump, 4000, 4000, -4000, 3000)};
+    const std::vector<Mark> second{line_mark(Mark::Kind::line, -2000, 0, 2000, 0),
+                                   line_mark(Mark::Kind::jump, 3000, -4000, 3000, 4000)};
+    PictureOptions o;
+    o.spot_mm = 0.3;
+    o.caption = "plate";
+    write_picture(second, PictureFormat::png, dir.file("fresh.png"), o);
+    PngCanvas canvas;
+    canvas.write(first, dir.file("first.png"), o);
+    canvas.write(second, dir.file("second.png"), o);
+    PictureOptions small = o;
+    small.field_mm = 60.0;
+    canvas.write(second, dir.file("small.png"), small);
+
+    PngImage fresh(dir.file("fresh.png")), reused(dir.file("second.png")), resized(dir.file("small.png"));
+    ASSERT_TRUE(fresh.ok() && reused.ok() && resized.ok());
+    ASSERT_EQ(std::make_pair(reused.width(), reused.height()), std::make_pair(fresh.width(), fresh.height()));
+    cairo_surface_flush(fresh.surface);
+    cairo_surface_flush(reused.surface);
+    for (int y = 0; y < fresh.height(); ++y)
+        ASSERT_EQ(std::memcmp(cairo_image_surface_get_data(fresh.surface) + y * cairo_image_surface_get_stride(fresh.surface),
+                              cairo_image_surface_get_data(reused.surface) + y * cairo_image_surface_get_stride(reused.surface),
+                              static_cast<std::size_t>(fresh.width()) * 4),
+                  0)
+            << "row " << y;
+    EXPECT_LT(resized.width(), fresh.width());
+    EXPECT_LT(resized.darkest_near(png_pixel_of(small, 15, 0), 1), 60);
+
+    const PixelPoint on_jump = png_pixel_of(o, 30, 0.3);
+    uint32_t px;
+    std::memcpy(&px, cairo_image_surface_get_data(fresh.surface) + int(on_jump.y) * cairo_image_surface_get_stride(fresh.surface) +
+                         4 * int(on_jump.x), 4);
+    EXPECT_GT(px >> 16 & 0xFF, (px & 0xFF) + 40) << std::hex << px;  // red well above blue
+}
+
 TEST(MarkPicture, FilesAreValidAndDrawWhereTheMarksAre) {
     TempDir dir("korvex_picture");
     // At 100 D/A units per mm: a line from (-20, 0) to (20, 0) mm, one from (0, 20) to (0, 30),

@@ -2,6 +2,10 @@
 // and pacing, vector stepping's point sequences and waits, and the md walk with its faults.
 #include "scan_fixture.hpp"
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+
 #include "device/laser_signals.hpp"
 #include "device/timer.hpp"
 #include "scan/direct_marking.hpp"
@@ -204,6 +208,46 @@ TEST_F(ScanTest, ZoneFactorsScaleByEdgeAndZone) {
     EXPECT_EQ(x, std::nearbyint(3000.0f * (1.0f + 100000.0f * 0.2f / 11000.0f)));
     s.hw.lngZoneCount = 0;  // zone -1
     EXPECT_THROW(Grid_correct(s, x, y), Fault);
+}
+
+// The coefficient model multiplies by reciprocals made once for the hardware values in force; it
+// must give exactly the points of the formulas' divisions, at zone edges too, and follow a change
+// of steps per millimetre, field or zone count between two steps.
+TEST_F(ScanTest, CoefficientModelByProductsGivesTheDivisionsPointsToTheBit) {
+    State& s = state();
+    std::mt19937 random(21);
+    std::uniform_real_distribution<float> factor(0.8f, 1.2f);
+    for (int r = 0; r < kZoneRows; ++r)
+        for (int c = 0; c < kZoneCols; ++c) s.scan.zoneTable.at(r, c) = factor(random);
+    s.hw.sngDistortA = 3e-10f, s.hw.sngDistortB = -2e-10f, s.hw.sngDistortC = 1e-10f, s.hw.sngDistortD = -4e-10f;
+    struct Setting {
+        float steps_per_mm;
+        int32_t field_x_mm, field_y_mm, zones;
+    } settings[] = {{100.0f, 110, 110, 2}, {1000.0f / 7.0f, 110, 90, 7}, {1000.0f / 13.0f, 175, 160, 300}, {12.5f, 300, 300, 1}};
+    std::uniform_int_distribution<int32_t> coordinate(-30000, 30000);
+    int64_t by_products = 0, points = 0;
+    for (const Setting& g : settings) {
+        s.hw.sngStepsPerMm = g.steps_per_mm;
+        s.hw.lngFieldSizeX = g.field_x_mm, s.hw.lngFieldSizeY = g.field_y_mm, s.hw.lngZoneCount = g.zones;
+        const auto check = [&](int32_t x, int32_t y) {
+            int32_t ex = x, ey = y, gx = x, gy = y, px = x, py = y;
+            Coefficient_model_by_division(s, ex, ey);
+            Grid_correct(s, gx, gy);
+            ASSERT_EQ(std::make_pair(gx, gy), std::make_pair(ex, ey)) << x << ", " << y << " zones " << g.zones;
+            by_products += Coefficient_model_by_products(s, px, py);
+            ++points;
+        };
+        for (int n = 0; n < 20000; ++n) check(coordinate(random), coordinate(random));
+        // On and beside the zone edges of the undistorted axes.
+        const double edge_steps = g.steps_per_mm * (static_cast<double>(g.field_x_mm) / g.zones / 2.0);
+        for (int z = 0; z <= std::min(g.zones, 40); ++z)
+            for (int d = -1; d <= 1; ++d) {
+                const int32_t at = static_cast<int32_t>(std::floor(edge_steps * z)) + d;
+                check(at, 0);
+                check(-at, 0);
+            }
+    }
+    EXPECT_GT(by_products, points * 3 / 4);  // the products carry most points (all but far outside the field)
 }
 
 TEST_F(ScanTest, TurnOneMapsXOntoChannelOneAndYOntoChannelZeroReversed) {

@@ -312,6 +312,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
             return 1;
         }
     }
+    PngCanvas canvas;  // one surface for every plate's PNG
     bool written = true;
     int read_back = 0, cells_tried = 0;
     LaserMeter meter(machine);
@@ -359,7 +360,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
                     book->add_page(marks, caption);
                 } else {
                     written_to = plate_png(o, plate, report.plates);
-                    write_picture(marks, PictureFormat::png, written_to, p);
+                    canvas.write(marks, written_to, p);
                 }
             } catch (const PictureError& e) {
                 err << "korvex eartag: " << e.what() << "\n";

@@ -6,9 +6,16 @@
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <png.h>
 
+#include <algorithm>
+#include <bit>
+#include <cerrno>
 #include <cmath>
+#include <csetjmp>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <numbers>
 
@@ -176,6 +183,33 @@ void stroke_in_batches(cairo_t* cr, const FieldToPage& to, Mark::Kind kind, cons
     cairo_stroke(cr);
 }
 
+// Clips to the device pixels that strokes of this width along the marks of one kind can touch
+// (their extent widened by the width and a pixel, rounded out to whole pixels).
+template <class ForEach>
+void clip_to_extent(cairo_t* cr, const FieldToPage& to, double width, Mark::Kind kind, const ForEach& for_each_mark) {
+    double left = std::numeric_limits<double>::infinity(), top = left, right = -left, bottom = -left;
+    for_each_mark([&](const auto& m) {
+        if (m.kind != kind) return;
+        left = std::min({left, to.x(m.x0), to.x(m.x1)});
+        right = std::max({right, to.x(m.x0), to.x(m.x1)});
+        top = std::min({top, to.y(m.y0), to.y(m.y1)});
+        bottom = std::max({bottom, to.y(m.y0), to.y(m.y1)});
+    });
+    if (left > right) {  // none: an empty clip
+        cairo_rectangle(cr, 0.0, 0.0, 0.0, 0.0);
+        cairo_clip(cr);
+        return;
+    }
+    double x0 = left - width, y0 = top - width, x1 = right + width, y1 = bottom + width;
+    cairo_user_to_device(cr, &x0, &y0);
+    cairo_user_to_device(cr, &x1, &y1);
+    x0 = std::floor(x0) - 1.0, y0 = std::floor(y0) - 1.0, x1 = std::ceil(x1) + 1.0, y1 = std::ceil(y1) + 1.0;
+    cairo_device_to_user(cr, &x0, &y0);
+    cairo_device_to_user(cr, &x1, &y1);
+    cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+    cairo_clip(cr);
+}
+
 template <class ForEach>
 void draw_marks(cairo_t* cr, const Page& page, const PictureOptions& o, const ForEach& for_each_mark) {
     const FieldToPage to{page, 1.0 / o.head_steps_per_mm};
@@ -189,8 +223,14 @@ void draw_marks(cairo_t* cr, const Page& page, const PictureOptions& o, const Fo
         // On a PNG the jumps go into a layer of their own, laid over at their transparency, so batches
         // that overlap look like one stroke. SVG and PDF draw them translucent directly: cairo's
         // vector surfaces lose memory on destroying such a layer.
+        // The layer covers only the jumps' extent (whole pixels, so the picture is the same as with a
+        // layer of the whole page), not a second surface of the page's size.
         const bool layer = cairo_surface_get_type(cairo_get_target(cr)) == CAIRO_SURFACE_TYPE_IMAGE;
-        if (layer) cairo_push_group(cr);
+        if (layer) {
+            cairo_save(cr);
+            clip_to_extent(cr, to, width, Mark::Kind::jump, for_each_mark);
+            cairo_push_group(cr);
+        }
         cairo_set_dash(cr, dash, 2, 0.0);
         cairo_set_line_width(cr, width);
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
@@ -200,6 +240,7 @@ void draw_marks(cairo_t* cr, const Page& page, const PictureOptions& o, const Fo
         if (layer) {
             cairo_pop_group_to_source(cr);
             cairo_paint_with_alpha(cr, 0.8);
+            cairo_restore(cr);
         }
         cairo_set_dash(cr, nullptr, 0, 0.0);
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
@@ -263,22 +304,96 @@ void complete(cairo_surface_t* surface, OutputFile& file) {
     }
 }
 
-template <class ForEach>
-void render(const ForEach& for_each_mark, PictureFormat format, const std::string& path, const PictureOptions& o) {
+// The pixels of an RGB24 image surface (one 32-bit word a pixel, 0x00RRGGBB) as an 8-bit RGB PNG.
+// zlib's fastest level and no row filter: a picture of marks is mostly runs of one colour, which
+// these compress well (smaller than with the Sub filter) at a fraction of the default's time. libpng reports errors by a long jump, so
+// nothing here has a destructor to skip. False when the file could not be written.
+bool encode_png(OutputFile& file, const unsigned char* pixels, int width, int height, int stride) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr) return false;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(
+        png, &file,
+        [](png_structp p, png_bytep data, png_size_t length) {
+            // A failed write is kept by the output file and reported when it is completed.
+            static_cast<OutputFile*>(png_get_io_ptr(p))->write(data, length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_write_info(png, info);
+    // The word's unused top byte is dropped; in memory it comes last (B, G, R, x) on a
+    // little-endian machine, first (x, R, G, B) on a big-endian one.
+    if constexpr (std::endian::native == std::endian::little) {
+        png_set_bgr(png);
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    } else {
+        png_set_filler(png, 0, PNG_FILLER_BEFORE);
+    }
+    for (int row = 0; row < height; ++row)
+        png_write_row(png, pixels + static_cast<std::ptrdiff_t>(row) * stride);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+void write_png(cairo_surface_t* surface, const std::string& path) {
+    cairo_surface_flush(surface);
+    const std::unique_ptr<OutputFile> file = open_output(path);
+    if (!encode_png(*file, cairo_image_surface_get_data(surface), cairo_image_surface_get_width(surface),
+                    cairo_image_surface_get_height(surface), cairo_image_surface_get_stride(surface)))
+        throw PictureError(path + ": cannot encode the picture as PNG");
+    complete(surface, *file);
+}
+
+void check_for(const PictureOptions& o, bool png, const std::string& path) {
     try {
-        check_picture_options(o, format == PictureFormat::png);
+        check_picture_options(o, png);
     } catch (const PictureError& e) {
         throw PictureError(path + ": " + e.what());
     }
+}
+
+// A PNG drawn on `surface`, which is kept for the next picture of the same size (made anew for
+// another size).
+template <class ForEach>
+void render_png(const ForEach& for_each_mark, const std::string& path, const PictureOptions& o, SurfacePtr& surface) {
+    check_for(o, true, path);
+    const Page page = page_for(o, PictureFormat::png);
+    const int width = png_pixels(page.width_mm, page.units_per_mm), height = png_pixels(page.height_mm, page.units_per_mm);
+    if (!surface || cairo_image_surface_get_width(surface.get()) != width ||
+        cairo_image_surface_get_height(surface.get()) != height)
+        surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+        const cairo_status_t status = cairo_surface_status(surface.get());
+        surface.reset();
+        fail(path, status);
+    }
+    draw_page(surface.get(), page, o, for_each_mark, path, false);
+    write_png(surface.get(), path);
+}
+
+template <class ForEach>
+void render(const ForEach& for_each_mark, PictureFormat format, const std::string& path, const PictureOptions& o) {
+    if (format == PictureFormat::png) {
+        SurfacePtr surface;
+        render_png(for_each_mark, path, o, surface);
+        return;
+    }
+    check_for(o, false, path);
     const Page page = page_for(o, format);
     const std::unique_ptr<OutputFile> file = open_output(path);
     const double width_pt = page.width_mm * kPointsPerMm, height_pt = page.height_mm * kPointsPerMm;
     SurfacePtr surface;
     switch (format) {
         case PictureFormat::png:
-            surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, png_pixels(page.width_mm, page.units_per_mm),
-                                                     png_pixels(page.height_mm, page.units_per_mm)));
-            break;
+            return;  // drawn by render_png above
         case PictureFormat::svg:
             surface.reset(cairo_svg_surface_create_for_stream(write_to_output, file.get(), width_pt, height_pt));
             break;
@@ -288,12 +403,7 @@ void render(const ForEach& for_each_mark, PictureFormat format, const std::strin
     }
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) fail(path, cairo_surface_status(surface.get()));
     draw_page(surface.get(), page, o, for_each_mark, path, false);
-    if (format == PictureFormat::png) {
-        const cairo_status_t st = cairo_surface_write_to_png_stream(surface.get(), write_to_output, file.get());
-        if (st != CAIRO_STATUS_SUCCESS) fail(path, st);
-    } else {
-        cairo_surface_finish(surface.get());
-    }
+    cairo_surface_finish(surface.get());
     complete(surface.get(), *file);
 }
 
@@ -331,6 +441,17 @@ void write_picture(const MarkRecorder& marks, PictureFormat format, const std::s
     // Where a distorted head lands the marks, within a 5 um tolerance of the curves it draws.
     const double k = options.head_steps_per_mm;
     render([&](auto&& f) { for_each_landed(marks, options.head, k, 0.005 * k, f); }, format, path, options);
+}
+
+struct PngCanvas::Surface {
+    SurfacePtr surface;
+};
+
+PngCanvas::PngCanvas() : surface_(std::make_unique<Surface>()) {}
+PngCanvas::~PngCanvas() = default;
+
+void PngCanvas::write(const std::vector<Mark>& marks, const std::string& path, const PictureOptions& options) {
+    render_png([&](auto&& f) { for (const Mark& m : marks) f(m); }, path, options, surface_->surface);
 }
 
 struct PdfBook::Surface {

@@ -51,6 +51,23 @@ void write_picture(const std::vector<Mark>& marks, PictureFormat format, const s
 void write_picture(const MarkRecorder& marks, PictureFormat format, const std::string& path,
                    const PictureOptions& options);
 
+// PNGs one after another on one drawing surface, kept while the pictures have the same size (a
+// batch's plates), instead of a surface made and freed for each.
+class PngCanvas {
+public:
+    PngCanvas();
+    ~PngCanvas();
+    PngCanvas(const PngCanvas&) = delete;
+    PngCanvas& operator=(const PngCanvas&) = delete;
+
+    // As write_picture with PictureFormat::png.
+    void write(const std::vector<Mark>& marks, const std::string& path, const PictureOptions& options);
+
+private:
+    struct Surface;
+    std::unique_ptr<Surface> surface_;
+};
+
 // A PDF of many pictures, one page each, written page by page as they come (a long batch keeps
 // only the page being drawn). Every page has the options' size; each brings its own caption.
 class PdfBook {

@@ -123,11 +123,11 @@ void MachineModel::da_loaded(int channel, double t_us) {
     spot_[channel] = value;
     if (emitting_) moved_while_open_ = true;
     if (same_point) {
-        marks_.amend_last_move(spot_[0], spot_[1], t_us);
+        if (settings_.record) marks_.amend_last_move(spot_[0], spot_[1], t_us);
         pending_channels_ |= mask;
         return;
     }
-    marks_.move(x0, y0, spot_[0], spot_[1], emitting_, t_us, t_us);
+    if (settings_.record) marks_.move(x0, y0, spot_[0], spot_[1], emitting_, t_us, t_us);
     pending_channels_ = mask;
 }
 
@@ -143,7 +143,7 @@ void MachineModel::gate_changed(bool emitting, double t_us) {
         moved_while_open_ = false;
     } else {
         ++closings_;
-        if (!moved_while_open_) marks_.dot(open_x_, open_y_, open_since_us_, t_us);
+        if (!moved_while_open_ && settings_.record) marks_.dot(open_x_, open_y_, open_since_us_, t_us);
     }
 }
 
@@ -156,7 +156,7 @@ void MachineModel::axis_stepped(double t_us) {
     }
     axis_pos_ += direction;
     ++axis_steps_;
-    marks_.axis_step(direction, t_us);
+    if (settings_.record) marks_.axis_step(direction, t_us);
     if (wiring_.axis_limits) update_limit_inputs();
 }
 

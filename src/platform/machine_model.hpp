@@ -64,6 +64,9 @@ struct MarkSettings {
     // A dark stretch of jump movements is one jump, from where the light went off to where the next
     // mark starts (its path is not marked).
     bool whole_jumps = true;
+    // false: the machine is followed as ever (spot, gate, axis, laser) but no marks are kept, for
+    // long runs whose marks nobody reads.
+    bool record = true;
 };
 
 // The laser controller's settings as its registers hold them (registers never written are unset).

@@ -2,13 +2,14 @@
 //
 // A run is extended point by point. For the chord from the run's start S to an end P to stay
 // within the tolerance t of every point I in between (at distance d from S), its direction must
-// lie within asin(t / d) of I's direction; the intersection of those angular intervals (the cone)
-// is kept, so each point costs one atan2 and at most one asin, whatever the length of the run.
-// A point inside the cone, and at least as far out as every point before it, is a valid end. A
-// point outside it may still lie within tolerance of a longer chord (a stepped line swings to both
-// sides of its chord), so it is kept in the run's tail until either a later point is a valid end
-// again, or the cone becomes empty or the path turns back (a retrace): then the run ends at its
-// last valid end, and the tail starts the next run from there.
+// lie within asin(t / d) of I's direction: between the two tangents from S to the circle of radius
+// t around I. The intersection of those ranges (the cone) is kept as its two edge vectors, so a
+// point costs a few cross products and two square roots, whatever the length of the run. A point
+// inside the cone, and at least as far out as every point before it, is a valid end. A point
+// outside it may still lie within tolerance of a longer chord (a stepped line swings to both sides
+// of its chord), so it is kept in the run's tail until either a later point is a valid end again,
+// or the cone becomes empty or the path turns back (a retrace): then the run ends at its last
+// valid end, and the tail starts the next run from there.
 //
 // Each point brings its own tolerance: the plain one, or (when enabled) the length of the step that
 // reached it. The library steps a straight vector as a staircase: the leading channel, often the
@@ -18,12 +19,16 @@
 // shorter or uneven: the line ends there, so the corners between vectors stay where the machine
 // turned. (A corner whose last step happens to be a whole one may be cut by that step.) A whole
 // jump ignores the cone: only a retrace ends it.
+//
+// The newest movement is held back until the next event, because the second channel of the same
+// point may still arrive and turn it into one diagonal movement; only then is it merged.
 #include "platform/marks.hpp"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
+#include <utility>
 
 #include "korvex/fault.hpp"
 #include "platform/trace.hpp"
@@ -31,14 +36,24 @@
 namespace korvex {
 
 namespace {
-constexpr double kPi = std::numbers::pi;
 // Keeps points exactly at the tolerance inside it despite rounding.
 constexpr double kSlack = 1e-9;
 
-double wrap_angle(double a) {
-    while (a > kPi) a -= 2.0 * kPi;
-    while (a <= -kPi) a += 2.0 * kPi;
-    return a;
+double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
+
+// Is direction (x, y) in the range that turns counter-clockwise from edge lo to edge hi? The range
+// is less than a half turn wide and lies within a quarter turn of (cx, cy), which tells it from
+// the opposite range the two edges also bound.
+bool within(double x, double y, double lo_x, double lo_y, double hi_x, double hi_y, double cx, double cy) {
+    return (cross(lo_x, lo_y, x, y) >= 0.0) & (cross(x, y, hi_x, hi_y) >= 0.0) & (x * cx + y * cy > 0.0);
+}
+
+// Is the root of dist2 (rounded) greater than tol? Squared where the margin decides it.
+bool farther_than(double dist2, double tol) {
+    const double tol2 = tol * tol;
+    if (dist2 > tol2 * (1.0 + 0x1p-40)) return true;
+    if (dist2 < tol2 * (1.0 - 0x1p-40)) return false;
+    return std::sqrt(dist2) > tol;
 }
 }  // namespace
 
@@ -55,32 +70,36 @@ void MarkRecorder::start_run(int32_t x0, int32_t y0, Mark::Kind kind, double t0_
     o.mark.y0 = o.mark.y1 = y0;
     o.mark.t0_us = o.mark.t1_us = t0_us;
     o.cone_full = true;
-    o.cone_ref = o.cone_lo = o.cone_hi = 0.0;
-    o.max_dist = 0.0;
+    o.ref_x = o.ref_y = o.lo_x = o.lo_y = o.hi_x = o.hi_y = 0.0;
+    o.max_dist2 = 0.0;
     o.step_directions = 0;
     o.tail.clear();
 }
 
 namespace {
 // The direction of a movement in eighths of a turn (0: +x, 2: +y), -1 for none.
-int octant(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+int octant(int64_t dx, int64_t dy) {
     static constexpr int kOctant[3][3] = {{5, 4, 3}, {6, -1, 2}, {7, 0, 1}};  // [sign dx + 1][sign dy + 1]
-    const int sx = (x1 > x0) - (x1 < x0), sy = (y1 > y0) - (y1 < y0);
-    return kOctant[sx + 1][sy + 1];
+    return kOctant[(dx > 0) - (dx < 0) + 1][(dy > 0) - (dy < 0) + 1];
 }
+// Per direction k (index k + 1; none counts as -1), the directions a quarter turn or more away.
+constexpr std::array<uint8_t, 9> kFarDirections = [] {
+    std::array<uint8_t, 9> far{};
+    for (int k = -1; k < 8; ++k)
+        for (int j = 0; j < 8; ++j) {
+            const int d = j > k ? j - k : k - j;
+            if ((d < 8 - d ? d : 8 - d) >= 2) far[static_cast<std::size_t>(k + 1)] |= static_cast<uint8_t>(1u << j);
+        }
+    return far;
+}();
 // True when a step in direction `k` turns a quarter or more from a step the run already made: a
 // staircase only ever steps along one axis and the diagonal beside it.
-bool turns_away(uint8_t directions, int k) {
-    for (int j = 0; j < 8; ++j) {
-        const int d = std::abs(j - k);
-        if ((directions >> j & 1) != 0 && std::min(d, 8 - d) >= 2) return true;
-    }
-    return false;
-}
+bool turns_away(uint8_t directions, int k) { return (directions & kFarDirections[static_cast<std::size_t>(k + 1)]) != 0; }
 }  // namespace
 
-// Adds one point to the open run; false when the run must end at its last valid end first.
-bool MarkRecorder::try_add(const Point& p) {
+// Adds one point to the open run; false (and nothing changed) when the run must end at its last
+// valid end first.
+[[gnu::always_inline]] inline bool MarkRecorder::try_add(const Point& p) {
     Open& o = open_;
     Mark& m = o.mark;
     const bool in_tail = !o.tail.empty();
@@ -92,43 +111,50 @@ bool MarkRecorder::try_add(const Point& p) {
     }
     const double tol = p.tol_da + kSlack;
     const double px = static_cast<double>(p.x) - m.x0, py = static_cast<double>(p.y) - m.y0;
-    const double dist = std::sqrt(px * px + py * py);  // exact enough at D/A scale, and fast
-    if (dist + tol < o.max_dist) return false;  // back towards the start: a retrace
+    // Distances are compared squared where that decides as the roots would; the roots (exact
+    // enough at D/A scale) are taken only when it would not.
+    const double dist2 = px * px + py * py;
+    if (dist2 < o.max_dist2 && std::sqrt(dist2) + tol < std::sqrt(o.max_dist2)) return false;  // back towards the start: a retrace
     if (whole_jumps_ && m.kind == Mark::Kind::jump) {
-        o.max_dist = std::max(o.max_dist, dist);
+        o.max_dist2 = std::max(o.max_dist2, dist2);
         m.x1 = p.x;
         m.y1 = p.y;
         m.t1_us = p.t1_us;
         o.tail.clear();
         return true;
     }
-    const double phi = std::atan2(py, px);
-    bool full = o.cone_full;
-    double ref = o.cone_ref, lo = o.cone_lo, hi = o.cone_hi;
-    bool valid = full;
-    if (!full) {
-        const double rel = wrap_angle(phi - ref);
-        valid = rel >= lo && rel <= hi;
-    }
-    if (dist > tol) {  // the point itself narrows the cone for every later end
-        const double half = std::asin(tol / dist);
-        if (full) {
-            full = false;
-            ref = phi;
-            lo = -half;
-            hi = half;
+    // A point back on the start has no direction; it counts as the +x direction.
+    const double vx = dist2 == 0.0 ? 1.0 : px;
+    const bool valid = o.cone_full || within(vx, py, o.lo_x, o.lo_y, o.hi_x, o.hi_y, o.ref_x, o.ref_y);
+    if (farther_than(dist2, tol)) {  // the point itself narrows the cone for every later end
+        // Its own range: its direction turned either way by asin(tol / dist), the tangents from the
+        // start to the circle of radius tol around it.
+        const double along = std::sqrt(std::max(dist2 - tol * tol, 0.0));
+        const double lo_x = px * along + py * tol, lo_y = py * along - px * tol;
+        const double hi_x = px * along - py * tol, hi_y = py * along + px * tol;
+        if (o.cone_full) {
+            o.cone_full = false;
+            o.ref_x = px, o.ref_y = py;
+            o.lo_x = lo_x, o.lo_y = lo_y;
+            o.hi_x = hi_x, o.hi_y = hi_y;
         } else {
-            const double rel = wrap_angle(phi - ref);
-            lo = std::max(lo, rel - half);
-            hi = std::min(hi, rel + half);
-            if (lo > hi) return false;
+            bool lo_inside, hi_inside;
+            if (valid) {
+                // The point lies in the cone, so the ranges meet, and each of its edges (less than a
+                // quarter turn from it) lies in the cone unless it passes the cone's edge on its side.
+                lo_inside = cross(o.lo_x, o.lo_y, lo_x, lo_y) >= 0.0;
+                hi_inside = cross(hi_x, hi_y, o.hi_x, o.hi_y) >= 0.0;
+            } else {
+                // Two ranges narrower than a half turn meet where one's clockwise edge lies in the other.
+                lo_inside = within(lo_x, lo_y, o.lo_x, o.lo_y, o.hi_x, o.hi_y, o.ref_x, o.ref_y);
+                hi_inside = within(hi_x, hi_y, o.lo_x, o.lo_y, o.hi_x, o.hi_y, o.ref_x, o.ref_y);
+                if (!lo_inside && !within(o.lo_x, o.lo_y, lo_x, lo_y, hi_x, hi_y, px, py)) return false;
+            }
+            if (lo_inside) o.lo_x = lo_x, o.lo_y = lo_y;
+            if (hi_inside) o.hi_x = hi_x, o.hi_y = hi_y;
         }
     }
-    o.cone_full = full;
-    o.cone_ref = ref;
-    o.cone_lo = lo;
-    o.cone_hi = hi;
-    o.max_dist = std::max(o.max_dist, dist);
+    o.max_dist2 = std::max(o.max_dist2, dist2);
     if (valid) {
         m.x1 = p.x;
         m.y1 = p.y;
@@ -174,37 +200,30 @@ void MarkRecorder::finish_open() {
 
 // How a movement continues the staircase of a stepped vector. Its steps move one or both channels
 // by the same unit; the last step of a vector is shorter (the rest of the way onto its end).
-MarkRecorder::StepKind MarkRecorder::classify_step(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+inline MarkRecorder::StepKind MarkRecorder::classify_step(int64_t adx, int64_t ady) {
     if (step_max_da_ <= 0.0) return StepKind::other;
-    const int64_t adx = std::abs(static_cast<int64_t>(x1) - x0), ady = std::abs(static_cast<int64_t>(y1) - y0);
     const int64_t big = std::max(adx, ady), small = std::min(adx, ady);
     const bool uniform = small == 0 || small == big;
     if (uniform && big == step_unit_) return StepKind::staircase;
     if (uniform && big > step_unit_) {
         step_unit_ = big;  // the first step of a staircase, or one at a higher speed
+        step_diagonal_da_ = std::hypot(static_cast<double>(big), static_cast<double>(big));
         return StepKind::first;
     }
     return StepKind::last;
 }
 
-void MarkRecorder::move(int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool emitting, double t0_us, double t1_us) {
-    last_.valid = true;
-    last_.x0 = x0;
-    last_.y0 = y0;
-    last_.emitting = emitting;
-    last_.t0_us = t0_us;
-    last_.before = open_;  // reuses the snapshot's tail capacity
-    last_.closed_size = closed_.size();
-    last_.unit_before = step_unit_;
-    last_.corner_before = corner_behind_;
-    const Mark::Kind kind = emitting ? Mark::Kind::line : Mark::Kind::jump;
-    const StepKind step = classify_step(x0, y0, x1, y1);
-    const double step_da = std::hypot(static_cast<double>(x1) - x0, static_cast<double>(y1) - y0);
+[[gnu::always_inline]] inline void MarkRecorder::apply_pending() {
+    const Pending& mv = pending_;  // nothing below changes it
+    pending_.valid = false;
+    const int64_t dx = static_cast<int64_t>(mv.x1) - mv.x0, dy = static_cast<int64_t>(mv.y1) - mv.y0;
+    const Mark::Kind kind = mv.emitting ? Mark::Kind::line : Mark::Kind::jump;
+    const StepKind step = classify_step(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
     // A vector's last step lands on a corner of the machine's path: the line ends there exactly,
     // once the next vector's steps begin (its last step may come as two one-channel moves).
     // So does a line whose steps turn a quarter or more: the machine turned a corner there.
     const bool stepping = kind == Mark::Kind::line && (step == StepKind::staircase || step == StepKind::first);
-    const int direction = octant(x0, y0, x1, y1);
+    const int direction = octant(dx, dy);
     if (kind == Mark::Kind::line && corner_behind_ && step != StepKind::last) finish_open();
     else if (stepping && open_.active && open_.mark.kind == kind && turns_away(open_.step_directions, direction))
         finish_open();
@@ -212,37 +231,40 @@ void MarkRecorder::move(int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool emi
     const Open& o = open_;
     const int32_t lx = o.tail.empty() ? o.mark.x1 : o.tail.back().x;
     const int32_t ly = o.tail.empty() ? o.mark.y1 : o.tail.back().y;
-    if (!o.active || o.mark.kind != kind || lx != x0 || ly != y0) {
+    if (!o.active || o.mark.kind != kind || lx != mv.x0 || ly != mv.y0) {
         finish_open();
-        start_run(x0, y0, kind, t0_us);
+        start_run(mv.x0, mv.y0, kind, mv.t0_us);
     }
     if (stepping && direction >= 0) open_.step_directions |= static_cast<uint8_t>(1u << direction);
-    const bool loose = step == StepKind::staircase && step_da <= step_max_da_;
-    const double tol_da = loose ? std::max(tolerance_da_, step_da) : tolerance_da_;
-    queue_.clear();
-    queue_.push_back(Point{x1, y1, t0_us, t1_us, tol_da});
+    double tol_da = tolerance_da_;
+    if (step == StepKind::staircase) {  // a whole step along one channel or diagonally
+        const double step_da = dx != 0 && dy != 0 ? step_diagonal_da_ : static_cast<double>(step_unit_);
+        if (step_da <= step_max_da_) tol_da = std::max(tolerance_da_, step_da);
+    }
+    const Point p{mv.x1, mv.y1, mv.t0_us, mv.t1_us, tol_da};
+    if (try_add(p)) return;
+    queue_.assign(1, p);
     feed();
 }
 
+void MarkRecorder::move(int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool emitting, double t0_us, double t1_us) {
+    if (pending_.valid) apply_pending();
+    pending_ = Pending{true, x0, y0, x1, y1, emitting, t0_us, t1_us};
+}
+
 void MarkRecorder::amend_last_move(int32_t x1, int32_t y1, double t1_us) {
-    if (!last_.valid) {
-        // Nothing to amend (the caller broke the contract): record it as a move of its own.
-        if (open_.active && open_.mark.kind != Mark::Kind::axis) {
-            const int32_t lx = open_.tail.empty() ? open_.mark.x1 : open_.tail.back().x;
-            const int32_t ly = open_.tail.empty() ? open_.mark.y1 : open_.tail.back().y;
-            move(lx, ly, x1, y1, open_.mark.kind == Mark::Kind::line, t1_us, t1_us);
-        }
+    if (pending_.valid) {
+        pending_.x1 = x1;
+        pending_.y1 = y1;
+        pending_.t1_us = t1_us;
         return;
     }
-    // Undo the last move (and whatever runs it ended) and apply the whole move instead.
-    closed_.resize(last_.closed_size);
-    open_ = last_.before;
-    step_unit_ = last_.unit_before;
-    corner_behind_ = last_.corner_before;
-    const int32_t x0 = last_.x0, y0 = last_.y0;
-    const bool emitting = last_.emitting;
-    const double t0_us = last_.t0_us;
-    move(x0, y0, x1, y1, emitting, t0_us, t1_us);
+    // Nothing to amend (the caller broke the contract): record it as a move of its own.
+    if (open_.active && open_.mark.kind != Mark::Kind::axis) {
+        const int32_t lx = open_.tail.empty() ? open_.mark.x1 : open_.tail.back().x;
+        const int32_t ly = open_.tail.empty() ? open_.mark.y1 : open_.tail.back().y;
+        move(lx, ly, x1, y1, open_.mark.kind == Mark::Kind::line, t1_us, t1_us);
+    }
 }
 
 void MarkRecorder::dot(int32_t x, int32_t y, double t0_us, double t1_us) {
@@ -257,6 +279,7 @@ void MarkRecorder::dot(int32_t x, int32_t y, double t0_us, double t1_us) {
 }
 
 void MarkRecorder::axis_step(int direction, double t_us) {
+    if (pending_.valid) apply_pending();
     const int step = direction < 0 ? -1 : 1;
     Mark& m = open_.mark;
     if (open_.active && m.kind == Mark::Kind::axis && (m.steps < 0) == (step < 0)) {
@@ -270,10 +293,23 @@ void MarkRecorder::axis_step(int direction, double t_us) {
 }
 
 void MarkRecorder::close() {
+    if (pending_.valid) apply_pending();
     finish_open();
-    last_.valid = false;
     step_unit_ = 0;
     corner_behind_ = false;
+}
+
+std::vector<Mark> MarkRecorder::closing_marks() const {
+    MarkRecorder rest(tolerance_da_);
+    rest.step_max_da_ = step_max_da_;
+    rest.whole_jumps_ = whole_jumps_;
+    rest.step_unit_ = step_unit_;
+    rest.step_diagonal_da_ = step_diagonal_da_;
+    rest.corner_behind_ = corner_behind_;
+    rest.open_ = open_;
+    rest.pending_ = pending_;
+    rest.close();
+    return std::move(rest.closed_);
 }
 
 std::vector<Mark> MarkRecorder::all() const {
@@ -287,7 +323,7 @@ void MarkRecorder::clear() {
     closed_.clear();
     open_.active = false;
     open_.tail.clear();
-    last_.valid = false;
+    pending_.valid = false;
     step_unit_ = 0;
     corner_behind_ = false;
 }

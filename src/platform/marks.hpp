@@ -64,17 +64,12 @@ public:
     template <class F>
     void for_each(F&& f) const {
         for (const Mark& m : closed_) f(m);
-        if (!open_.active) return;
-        MarkRecorder rest(tolerance_da_);
-        rest.step_max_da_ = step_max_da_;
-        rest.whole_jumps_ = whole_jumps_;
-        rest.open_ = open_;
-        rest.close();
-        for (const Mark& m : rest.closed_) f(m);
+        if (!open_.active && !pending_.valid) return;
+        for (const Mark& m : closing_marks()) f(m);
     }
     std::vector<Mark> all() const;
     std::size_t closed_count() const { return closed_.size(); }
-    bool empty() const { return closed_.empty() && !open_.active; }
+    bool empty() const { return closed_.empty() && !open_.active && !pending_.valid; }
     void clear();
 
 private:
@@ -86,44 +81,48 @@ private:
     };
     // The run being extended: its chord start is (mark.x0, mark.y0) and its last valid end
     // (mark.x1, mark.y1). tail holds the points after that end which are not valid ends yet but may
-    // still be passed by a later one. cone_* is the range of chord directions (radians, relative
-    // to cone_ref) that keeps every point after the start within tolerance; max_dist is the
-    // farthest of them from the start.
+    // still be passed by a later one. The cone is the range of chord directions that keeps every
+    // point after the start within tolerance, held as its clockwise edge (lo_*) and counter-clockwise
+    // edge (hi_*), direction vectors from the start; it lies within a quarter turn of ref_*, the
+    // first point that narrowed it. max_dist2 is the square of the farthest point's distance from
+    // the start.
     struct Open {
         bool active = false;
         Mark mark;
         bool cone_full = true;
-        double cone_ref = 0.0, cone_lo = 0.0, cone_hi = 0.0;
-        double max_dist = 0.0;
+        double ref_x = 0.0, ref_y = 0.0;
+        double lo_x = 0.0, lo_y = 0.0, hi_x = 0.0, hi_y = 0.0;
+        double max_dist2 = 0.0;
         uint8_t step_directions = 0;  // bit k: a staircase step went in direction k x 45 degrees
         std::vector<Point> tail;
     };
-    struct LastMove {
+    // The last movement, held back until the next event: the second channel of the same point may
+    // still amend it.
+    struct Pending {
         bool valid = false;
-        int32_t x0 = 0, y0 = 0;
+        int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
         bool emitting = false;
-        double t0_us = 0.0;
-        Open before;             // open run before the move was applied
-        std::size_t closed_size = 0;
-        int64_t unit_before = 0;
-        bool corner_before = false;
+        double t0_us = 0.0, t1_us = 0.0;
     };
     enum class StepKind { staircase, first, last, other };
-    StepKind classify_step(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+    StepKind classify_step(int64_t adx, int64_t ady);  // from the movement of each channel
+    void apply_pending();       // merges the held-back movement
     void start_run(int32_t x0, int32_t y0, Mark::Kind kind, double t0_us);
     bool try_add(const Point& p);
     void feed();                // adds queue_ to the open run, splitting it where it must
     void finish_open();         // closes the open run, settling its tail into runs of their own
     void push(const Mark& m) { closed_.push_back(m); }
+    std::vector<Mark> closing_marks() const;  // the marks closing now would add
 
     double tolerance_da_ = 1.0;
     double step_max_da_ = 0.0;
     bool whole_jumps_ = false;
     int64_t step_unit_ = 0;       // channel movement of one staircase step (0: none yet)
+    double step_diagonal_da_ = 0.0;  // length of a diagonal step of that unit
     bool corner_behind_ = false;  // the last movement was a vector's last step
     std::vector<Mark> closed_;
     Open open_;
-    LastMove last_;
+    Pending pending_;
     std::vector<Point> queue_, spare_;  // scratch of feed(), kept for their capacity
 };
 

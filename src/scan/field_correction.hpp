@@ -26,7 +26,14 @@ int64_t Grid_cell(int32_t x, int32_t y);
 using ZoneTable = decltype(ScanGroup::zoneTable);
 // The coefficient model's corrected position (X'', Y'') of (x, y) in D/A steps before it is rounded,
 // from the hardware record's turn, coefficients, field size, zone count and steps per mm and the
-// zone table. Grid_correct without a grid rounds it; calibration tools fit the model with it.
+// zone table, by division as its formulas read. Calibration tools fit the model with it.
 void Coefficient_position(const HardwareRecord& hw, const ZoneTable& zones, double x, double y, float& x2, float& y2);
+
+// The coefficient model (no grid loaded) two ways with one result: by division, as its formulas
+// read (faults included), and by multiplication with reciprocals made once for the hardware
+// values in force. The second returns false, leaving x and y alone, wherever it cannot be sure of
+// the first's result to the last bit; Grid_correct then takes the first.
+void Coefficient_model_by_division(State& s, int32_t& x, int32_t& y);
+bool Coefficient_model_by_products(State& s, int32_t& x, int32_t& y);
 
 }  // namespace korvex
