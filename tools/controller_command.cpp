@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "output_options.hpp"
-#include "platform/emulated_controller.hpp"
-#include "platform/emulated_controller_pty.hpp"
+#include "sim/emulated_controller.hpp"
+#include "sim/emulated_controller_pty.hpp"
 
 namespace korvex::tool {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 
 namespace korvex::script {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 #include "state/state.hpp"
 #include "template/template_file.hpp"
 

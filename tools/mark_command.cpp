@@ -18,7 +18,7 @@
 #include "output_options.hpp"
 #include "korvex/platform.hpp"
 #include "platform/ch365_card.hpp"
-#include "platform/emulated_controller.hpp"
+#include "sim/emulated_controller.hpp"
 #include "state/state.hpp"
 #include "vector_file.hpp"
 

@@ -6,7 +6,7 @@
 #include "core/leading_number.hpp"
 #include "device/hardware_table.hpp"
 #include "device/timer.hpp"
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 #include "state/state.hpp"
 #include "template/print_setup.hpp"
 

@@ -18,7 +18,7 @@
 #include "job_interrupt.hpp"
 #include "job_options.hpp"
 #include "korvex/platform.hpp"
-#include "platform/default_platform.hpp"
+#include "interface/default_platform.hpp"
 #include "tool_command.hpp"
 
 namespace korvex::tool {

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "platform/scripted_ui.hpp"
+#include "sim/scripted_ui.hpp"
 
 namespace korvex {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "korvex/serial_port.hpp"
-#include "platform/trace.hpp"
+#include "sim/trace.hpp"
 
 namespace korvex {
 

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "platform/default_platform.hpp"
+#include "interface/default_platform.hpp"
 
 namespace korvex {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "korvex/clock.hpp"
-#include "platform/head_distortion.hpp"
-#include "platform/marks.hpp"
-#include "platform/simulated_card.hpp"
+#include "sim/head_distortion.hpp"
+#include "sim/marks.hpp"
+#include "sim/simulated_card.hpp"
 
 namespace korvex {
 

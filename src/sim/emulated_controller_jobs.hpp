@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/marks.hpp"
+#include "sim/marks.hpp"
 
 namespace korvex {
 

@@ -1,5 +1,5 @@
 // Flash of the emulated controller: sparse page store, file table and calibration grid.
-#include "platform/emulated_controller_flash.hpp"
+#include "sim/emulated_controller_flash.hpp"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // The card's local bus as the registers see it. An unopened card traces every call and changes
 // nothing; a read from it leaves the caller's byte at 0, as the driver does when it fails. A call
 // the fault knob fails is traced with "fail" and takes its bus time, but never reaches the bus.
-#include "platform/simulated_card.hpp"
+#include "sim/simulated_card.hpp"
 
 #include <algorithm>
 #include <cstdio>

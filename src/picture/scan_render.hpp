@@ -9,7 +9,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "platform/landed_marks.hpp"
+#include "sim/landed_marks.hpp"
 
 namespace korvex::tool {
 

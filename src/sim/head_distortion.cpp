@@ -4,7 +4,7 @@
 // the longer its path to the plane and the wider the x deflection becomes (the field's pincushion).
 // The lens then bends every radius by its own radial distortion, and the head's mounting scales,
 // skews and offsets the result.
-#include "platform/head_distortion.hpp"
+#include "sim/head_distortion.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "korvex/platform.hpp"
-#include "platform/emulated_controller_port.hpp"
-#include "platform/machine_model.hpp"
+#include "sim/emulated_controller_port.hpp"
+#include "sim/machine_model.hpp"
 #include "platform/monotonic_clock.hpp"
-#include "platform/scripted_ui.hpp"
-#include "platform/simulated_card.hpp"
-#include "platform/trace.hpp"
-#include "platform/virtual_clock.hpp"
+#include "sim/scripted_ui.hpp"
+#include "sim/simulated_card.hpp"
+#include "sim/trace.hpp"
+#include "sim/virtual_clock.hpp"
 
 namespace korvex {
 

@@ -1,7 +1,7 @@
 // Drawing marks with cairo. The page is laid out in millimetres (the field square with a margin for
 // the frame's labels); one cairo user unit is one millimetre on every surface, so SVG and PDF come
 // out at the field's true size and PNG at its chosen resolution.
-#include "mark_picture.hpp"
+#include "picture/mark_picture.hpp"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>

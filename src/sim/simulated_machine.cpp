@@ -1,6 +1,6 @@
 // Wiring of the simulated world and its scripted events; the gate closings that `@at gate-close`
 // counts come from the machine model.
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 
 #include <algorithm>
 

@@ -10,8 +10,8 @@
 #include <ostream>
 #include <string>
 
-#include "platform/head_distortion.hpp"
-#include "platform/marks.hpp"
+#include "sim/head_distortion.hpp"
+#include "sim/marks.hpp"
 
 namespace korvex {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "link/reply_bytes.hpp"
-#include "platform/emulated_controller_flash.hpp"
-#include "platform/emulated_controller_jobs.hpp"
-#include "platform/marks.hpp"
+#include "sim/emulated_controller_flash.hpp"
+#include "sim/emulated_controller_jobs.hpp"
+#include "sim/marks.hpp"
 
 namespace korvex {
 

@@ -1,6 +1,6 @@
 // Pseudo-terminal transport of the emulated controller: read what the host wrote, feed it with the
 // times its bytes would have arrived, and write each reply when it is due.
-#include "platform/emulated_controller_pty.hpp"
+#include "sim/emulated_controller_pty.hpp"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -10,8 +10,8 @@
 #include "platform/freetype_text_path.hpp"
 #include "platform/monotonic_clock.hpp"
 #include "platform/posix_serial_port.hpp"
-#include "platform/simulated_card.hpp"
-#include "platform/virtual_clock.hpp"
+#include "sim/simulated_card.hpp"
+#include "sim/virtual_clock.hpp"
 
 namespace korvex {
 

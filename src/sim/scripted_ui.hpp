@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "korvex/host_ui.hpp"
-#include "platform/trace.hpp"
+#include "sim/trace.hpp"
 
 namespace korvex {
 

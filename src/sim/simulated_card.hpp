@@ -11,8 +11,8 @@
 
 #include "device/card_registers.hpp"
 #include "korvex/io_card.hpp"
-#include "platform/trace.hpp"
-#include "platform/virtual_clock.hpp"
+#include "sim/trace.hpp"
+#include "sim/virtual_clock.hpp"
 
 namespace korvex {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "korvex/clock.hpp"
-#include "platform/emulated_controller.hpp"
+#include "sim/emulated_controller.hpp"
 #include "platform/posix_serial_port.hpp"
 #include "platform/serial_control.hpp"
 

@@ -1,12 +1,12 @@
 // Landing the machine's marks on a distorted head's work plane. A line is split in halves while a
 // quarter, half or three-quarter point of the landed curve lies farther than the tolerance from
 // the chord of its piece (16 halvings at most: a piece 1/65536 of a line is always short enough).
-#include "platform/landed_marks.hpp"
+#include "sim/landed_marks.hpp"
 
 #include <cmath>
 #include <cstdio>
 
-#include "platform/trace.hpp"
+#include "sim/trace.hpp"
 
 namespace korvex {
 

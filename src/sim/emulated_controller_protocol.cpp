@@ -8,7 +8,7 @@
 // its bytes form one whole job. File 0 when it is a point table (not a job, whole 5-byte entries) is
 // skipped quietly; any other file that is not a whole job (half written, or not a job at all) is
 // skipped and counted as a job error, reported as status 0xEE until the next run.
-#include "platform/emulated_controller.hpp"
+#include "sim/emulated_controller.hpp"
 
 #include <charconv>
 #include <cmath>

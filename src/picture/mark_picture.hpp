@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/landed_marks.hpp"
-#include "platform/marks.hpp"
+#include "sim/landed_marks.hpp"
+#include "sim/marks.hpp"
 
 namespace korvex::tool {
 

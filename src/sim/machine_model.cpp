@@ -8,9 +8,9 @@
 // after the card was opened: the zero the latch holds at power-up is not a request for light.
 // (With the usual wiring, emitting at level 0, the laser would otherwise fire from power-up until
 // initialization closes the gate.)
-#include "platform/machine_model.hpp"
+#include "sim/machine_model.hpp"
 
-#include "platform/landed_marks.hpp"
+#include "sim/landed_marks.hpp"
 
 namespace korvex {
 

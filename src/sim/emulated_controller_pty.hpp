@@ -7,7 +7,7 @@
 #include <atomic>
 #include <string>
 
-#include "platform/emulated_controller.hpp"
+#include "sim/emulated_controller.hpp"
 
 namespace korvex {
 

@@ -4,7 +4,7 @@
 // Timing: a move of L steps takes L x (65535 - reload) / steps-per-period timer ticks; waits are in
 // microseconds. A dot list point is: move there, wait dr_time and tof, light on for toh + tcf, light
 // off, wait tch. A job ends with the laser off.
-#include "platform/emulated_controller_jobs.hpp"
+#include "sim/emulated_controller_jobs.hpp"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 // or real devices. Wire model: the host's bytes leave one after another (a byte takes the line
 // settings' bit count at their baud rate) from the moment they are written or the line is free;
 // the controller sees each byte when it has fully arrived; its replies go back the same way.
-#include "platform/emulated_controller_port.hpp"
+#include "sim/emulated_controller_port.hpp"
 
 namespace korvex {
 

@@ -18,7 +18,7 @@
 // shorter or uneven: the line ends there, so the corners between vectors stay where the machine
 // turned. (A corner whose last step happens to be a whole one may be cut by that step.) A whole
 // jump ignores the cone: only a retrace ends it.
-#include "platform/marks.hpp"
+#include "sim/marks.hpp"
 
 #include <cmath>
 #include <cstdio>
@@ -26,7 +26,7 @@
 #include <numbers>
 
 #include "korvex/fault.hpp"
-#include "platform/trace.hpp"
+#include "sim/trace.hpp"
 
 namespace korvex {
 

@@ -6,7 +6,7 @@
 
 #include "capi/c_boundary.hpp"
 #include "korvex/korvex_picture.h"
-#include "mark_picture.hpp"
+#include "picture/mark_picture.hpp"
 
 namespace {
 

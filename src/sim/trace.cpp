@@ -1,5 +1,5 @@
 // Formatting of trace events into the host-script trace lines.
-#include "platform/trace.hpp"
+#include "sim/trace.hpp"
 
 #include <sys/mman.h>
 

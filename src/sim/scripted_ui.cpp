@@ -1,5 +1,5 @@
 // The scripted operator: queued answers, held keys, recorded boxes.
-#include "platform/scripted_ui.hpp"
+#include "sim/scripted_ui.hpp"
 
 namespace korvex {
 

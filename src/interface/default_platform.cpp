@@ -1,6 +1,6 @@
 // Default backends per thread, and the library folder found from the loaded library file or the
 // installed data folder.
-#include "platform/default_platform.hpp"
+#include "interface/default_platform.hpp"
 
 #include <dlfcn.h>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 // the head drew; dust is drawn onto the same coverage. The coverage becomes grey (paper 232, marks
 // 45), the lighting falls off across the page, then the scanner's blur and noise. Deterministic
 // for a seed.
-#include "scan_render.hpp"
+#include "picture/scan_render.hpp"
 
 #include <cairo.h>
 
