@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstdio>
 
-#include "sim/scripted_ui.hpp"
 
 namespace korvex {
 

@@ -15,6 +15,7 @@
 #include "sim/emulated_controller.hpp"
 #include "platform/posix_serial_port.hpp"
 #include "platform/serial_control.hpp"
+#include "sim/trace.hpp"
 
 namespace korvex {
 

@@ -3,15 +3,6 @@
 
 namespace korvex {
 
-std::string quoted(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + '"';
-}
-
 std::string message_trace_line(const std::string& title, const std::string& text, Buttons buttons, Icon icon, Answer answer) {
     return "msg " + quoted(title) + " " + quoted(text) + " " + buttons_name(buttons) + " " + icon_name(icon) + " -> " +
            answer_name(answer);

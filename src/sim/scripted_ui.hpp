@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "korvex/host_ui.hpp"
+#include "platform/trace_lines.hpp"
 #include "sim/trace.hpp"
 
 namespace korvex {
@@ -62,7 +63,5 @@ private:
 
 // The trace line of a message box: msg "TITLE" "TEXT" BUTTONS ICON -> ANSWER
 std::string message_trace_line(const std::string& title, const std::string& text, Buttons buttons, Icon icon, Answer answer);
-// A string in double quotes with \" and \\ escaped.
-std::string quoted(const std::string& s);
 
 }  // namespace korvex

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "korvex/clock.hpp"
+#include "platform/trace_lines.hpp"
 
 namespace korvex {
 
-class Trace {
+class Trace : public TraceLines {
 public:
     enum class Kind : uint8_t { text, card_open, card_page, card_write, card_read };
     // One event in 8 bytes: kind (3 bits), two byte operands, and the clock reading as 45 bits of
@@ -31,12 +32,13 @@ public:
     void set_clock(Clock* clock) { clock_ = clock; }
     void set_enabled(bool on) { enabled_ = on; }
     bool enabled() const { return enabled_; }
+    bool recording() const override { return enabled_; }
 
     void card_open(bool ok) { push(Kind::card_open, ok ? 1 : 0, 0); }
     void card_page(uint8_t page) { push(Kind::card_page, page, 0); }
     void card_write(uint8_t offset, uint8_t value) { push(Kind::card_write, offset, value); }
     void card_read(uint8_t offset, uint8_t value) { push(Kind::card_read, offset, value); }
-    void line(std::string text);
+    void line(std::string text) override;
 
     std::size_t size() const { return size_; }
     void clear() {

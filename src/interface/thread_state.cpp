@@ -1,4 +1,5 @@
-// Per-thread storage of the machine state and of the thread's platform backends.
+// Per-thread storage of the machine state and the platform selection: the member layer owns both,
+// as it fills in the default backends (the simulated card unless the thread chose the real one).
 #include "state/state.hpp"
 
 #include <string_view>
