@@ -160,6 +160,16 @@ void Job_packer_reset(State& s) {
     s.link.lngLastDrTime = -1;
 }
 
+int16_t Link_job_start(State& s) {
+    s.scan.lngPosX = 0;
+    s.scan.lngPosY = 0;
+    s.sig.lngAxisPos = 0;
+    s.scan.lngCorrX = 0;
+    s.scan.lngCorrY = 0;
+    Job_packer_reset(s);
+    return 1;
+}
+
 namespace {
 
 // What packing one record changes besides the bytes past the job's end: the end itself, the open

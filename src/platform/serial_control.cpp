@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstdio>
 
-
 namespace korvex {
 
 namespace {
