@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/marks.hpp"
+#include "sim/sim.hpp"
 
 namespace korvex::tool {
 

@@ -1,12 +1,13 @@
-// The stop position of the library's own plot reader, turned into a line and column.
-#include "plot_cut.hpp"
+// The stop position of the library's own plot reader, turned into a line and column: the library
+// keeps the reader's rule and says nothing, the tools say where a file was cut.
+#include "korvex/template_view.hpp"
 
 #include <algorithm>
 
 #include "core/shown_input.hpp"
 #include "template/plot_file.hpp"
 
-namespace korvex::tool {
+namespace korvex {
 
 std::string plot_cut_text(std::span<const uint8_t> bytes) {
     std::size_t stop = 0;
@@ -22,4 +23,6 @@ std::string plot_cut_text(std::span<const uint8_t> bytes) {
            Shown_input(bad) + "\"";
 }
 
-}  // namespace korvex::tool
+std::string plot_file_cut_text(const std::string& path) { return plot_cut_text(Plot_file_read(path)); }
+
+}  // namespace korvex

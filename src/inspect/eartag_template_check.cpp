@@ -1,7 +1,7 @@
 // The template check of the ear-tag batch: the files read as the library reads them, then every
 // cell the pass marks tried with the library's own rules (pens, scales, fonts, plot reader, fill
 // spacing) on a private state, so the tool and the library cannot disagree about a cell.
-#include "eartag_template_check.hpp"
+#include "korvex/template_view.hpp"
 
 #include <algorithm>
 #include <array>
@@ -18,15 +18,14 @@
 #include "core/value_reader.hpp"
 #include "font/font_catalogue.hpp"
 #include "font/hatch_fill.hpp"
-#include "loaded_template.hpp"
-#include "plot_cut.hpp"
+#include "inspect/loaded_template.hpp"
 #include "template/barcode_dots.hpp"
 #include "template/cell_list.hpp"
 #include "template/cells.hpp"
 #include "template/plot_file.hpp"
 #include "template/print_setup.hpp"
 
-namespace korvex::tool {
+namespace korvex {
 
 namespace {
 
@@ -295,4 +294,4 @@ EartagTemplateCheck check_eartag_template(const std::string& base, const std::st
     return out;
 }
 
-}  // namespace korvex::tool
+}  // namespace korvex

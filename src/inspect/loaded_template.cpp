@@ -1,12 +1,11 @@
 // Loading a template into a private state: the same Print_info_set the public member runs.
-#include "loaded_template.hpp"
+#include "inspect/loaded_template.hpp"
 
 #include "core/leading_number.hpp"
 #include "core/shown_input.hpp"
 #include "template/print_setup.hpp"
-#include "template_tags.hpp"
 
-namespace korvex::tool {
+namespace korvex {
 
 namespace {
 
@@ -55,4 +54,4 @@ int32_t LoadedTemplate::cells() const {
     }
 }
 
-}  // namespace korvex::tool
+}  // namespace korvex

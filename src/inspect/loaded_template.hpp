@@ -1,4 +1,4 @@
-// A template loaded for the tools to look at, exactly as e_setPrintInfo loads and sorts it, into a
+// A template loaded to be looked at, exactly as e_setPrintInfo loads and sorts it, into a
 // machine state of its own on a simulated card that starts from the hardware defaults: what the
 // library will hold, without touching the calling thread's machine.
 #pragma once
@@ -11,7 +11,7 @@
 #include "state/state.hpp"
 #include "template/template_file.hpp"
 
-namespace korvex::tool {
+namespace korvex {
 
 class LoadedTemplate {
 public:
@@ -34,6 +34,9 @@ private:
     std::string setup_fault_;
 };
 
+// A machine state on `machine`'s backends with the hardware defaults, for loading a template into.
+std::unique_ptr<State> private_template_state(SimulatedMachine& machine);
+
 // What the print pass calls a cell of category k: "bar-code cell", "first-number cell", ...
 const char* category_cell_name(int k);
 
@@ -43,4 +46,4 @@ inline constexpr std::size_t kShownFaultChars = 200;
 // A fault as the template reports quote it: "KIND fault: MESSAGE", the message escaped.
 std::string template_fault_text(const Fault& f);
 
-}  // namespace korvex::tool
+}  // namespace korvex

@@ -1,6 +1,6 @@
 // The template report, of a template loaded as e_setPrintInfo loads it into a state of its own
 // (loaded_template.hpp), so the report shows what the library will hold.
-#include "template_show.hpp"
+#include "korvex/template_view.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 
 #include "core/shown_input.hpp"
 #include "device/hardware_table.hpp"
-#include "loaded_template.hpp"
+#include "inspect/loaded_template.hpp"
 #include "state/state.hpp"
 #include "template/barcode_dots.hpp"
 #include "template/cells.hpp"
@@ -19,7 +19,7 @@
 #include "template/print_setup.hpp"
 #include "template/template_file.hpp"
 
-namespace korvex::tool {
+namespace korvex {
 
 namespace {
 
@@ -236,4 +236,4 @@ int template_show(const std::string& base_arg, std::ostream& out, std::ostream& 
     return load.machine_file_damaged() ? 1 : 0;
 }
 
-}  // namespace korvex::tool
+}  // namespace korvex

@@ -1,16 +1,18 @@
-// Counting a template's tags a plate: the template is loaded exactly as e_setPrintInfo loads it.
-#include "template_tags.hpp"
+// A template's base name and its tags a plate: the template is loaded exactly as e_setPrintInfo
+// loads it.
+#include "korvex/template_view.hpp"
 
 #include <array>
 
 #include "core/leading_number.hpp"
 #include "device/hardware_table.hpp"
 #include "device/timer.hpp"
+#include "inspect/loaded_template.hpp"
 #include "sim/simulated_machine.hpp"
 #include "state/state.hpp"
 #include "template/print_setup.hpp"
 
-namespace korvex::tool {
+namespace korvex {
 
 std::unique_ptr<State> private_template_state(SimulatedMachine& machine) {
     auto s = std::make_unique<State>();
@@ -20,6 +22,8 @@ std::unique_ptr<State> private_template_state(SimulatedMachine& machine) {
     Hardware_defaults(*s, kHardwareDirectionTable);
     return s;
 }
+
+std::string template_base_name(const std::string& name) { return Strip_extension(name); }
 
 int template_tags_per_plate(const std::string& base) {
     SimulatedMachine::Options options;
@@ -33,4 +37,4 @@ int template_tags_per_plate(const std::string& base) {
     return static_cast<int>(Leading_number(s->tmpl.catLines.at(kCategoryBarcode, 0)));
 }
 
-}  // namespace korvex::tool
+}  // namespace korvex
