@@ -15,13 +15,17 @@
 
 namespace korvex {
 
-void Motion_reset(State& s) {
-    DA_zero(s);
+void Positions_reset(State& s) {
     s.scan.lngPosX = 0;
     s.scan.lngPosY = 0;
     s.sig.lngAxisPos = 0;
     s.scan.lngCorrX = 0;
     s.scan.lngCorrY = 0;
+}
+
+void Motion_reset(State& s) {
+    DA_zero(s);
+    Positions_reset(s);
 }
 
 void Marking_mode_record(State& s, int16_t card, int16_t LaserType) {

@@ -22,6 +22,10 @@ void Marking_mode_record(State& s, int16_t card, int16_t LaserType);
 // gate closed, scanner centred, laser programmed with the start values. Returns 0.
 int16_t Direct_init(State& s, int16_t out_data0, int16_t out_data1, int16_t laser_sw);
 
+// The scanner and axis records every job starts from: positions, axis position and the last
+// corrected position zeroed (the scanner itself is not moved).
+void Positions_reset(State& s);
+
 // The motion state every job starts from: scanner at the centre on both channels (DA_zero),
 // positions, axis position and the last corrected position zeroed.
 void Motion_reset(State& s);

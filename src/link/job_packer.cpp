@@ -9,6 +9,7 @@
 #include "link/job_packer.hpp"
 
 #include "core/numeric.hpp"
+#include "device/device_init.hpp"
 
 namespace korvex {
 
@@ -161,11 +162,7 @@ void Job_packer_reset(State& s) {
 }
 
 int16_t Link_job_start(State& s) {
-    s.scan.lngPosX = 0;
-    s.scan.lngPosY = 0;
-    s.sig.lngAxisPos = 0;
-    s.scan.lngCorrX = 0;
-    s.scan.lngCorrY = 0;
+    Positions_reset(s);
     Job_packer_reset(s);
     return 1;
 }
