@@ -4,7 +4,7 @@
 
 #include "device/card_access.hpp"
 #include "korvex/korvex_dll.hpp"
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 #include "state/state.hpp"
 
 namespace {

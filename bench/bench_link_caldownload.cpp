@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "korvex/korvex_dll.hpp"
-#include "platform/emulated_controller_pty.hpp"
-#include "platform/simulated_machine.hpp"
+#include "sim/emulated_controller_pty.hpp"
+#include "sim/simulated_machine.hpp"
 #include "state/state.hpp"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "korvex/korvex_dll.hpp"
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 #include "state/state.hpp"
 #include "tag_code.hpp"
 

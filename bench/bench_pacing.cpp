@@ -22,7 +22,7 @@
 #include "korvex/korvex_dll.hpp"
 #include "korvex/real_time.hpp"
 #include "platform/monotonic_clock.hpp"
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 #include "platform/spin_pacing.hpp"
 #include "state/state.hpp"
 

@@ -15,7 +15,7 @@
 #include "device/timer.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "platform/monotonic_clock.hpp"
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 #include "scan/point_output.hpp"
 #include "scan/vector_stepping.hpp"
 #include "state/state.hpp"

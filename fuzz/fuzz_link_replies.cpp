@@ -27,7 +27,7 @@
 #include "link/run_stop.hpp"
 #include "link/serial_link.hpp"
 #include "link/system_data.hpp"
-#include "platform/virtual_clock.hpp"
+#include "sim/virtual_clock.hpp"
 #include "state/state.hpp"
 
 namespace {

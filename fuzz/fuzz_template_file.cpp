@@ -14,7 +14,7 @@
 #include "korvex/fault.hpp"
 #include "korvex/host_ui.hpp"
 #include "korvex/korvex_dll.hpp"
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 #include "private_folder.hpp"
 #include "state/state.hpp"
 

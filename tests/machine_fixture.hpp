@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "korvex/korvex_dll.hpp"
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 #include "state/state.hpp"
 
 class MachineTest : public ::testing::Test {

@@ -11,7 +11,7 @@
 
 #include "korvex/korvex.h"
 #include "korvex/platform.hpp"
-#include "platform/simulated_machine.hpp"
+#include "sim/simulated_machine.hpp"
 #include "state/state.hpp"
 
 namespace {

@@ -18,8 +18,8 @@
 #include "fault_of.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "platform/ch365_card.hpp"
-#include "platform/default_platform.hpp"
-#include "platform/simulated_machine.hpp"
+#include "interface/default_platform.hpp"
+#include "sim/simulated_machine.hpp"
 #include "platform/spin_pacing.hpp"
 #include "state/state.hpp"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host_script.hpp"
-#include "platform/emulated_controller.hpp"
+#include "sim/emulated_controller.hpp"
 
 using korvex::ControllerOptions;
 using korvex::EmulatedController;

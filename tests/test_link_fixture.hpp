@@ -9,7 +9,7 @@
 
 #include "link/serial_link.hpp"
 #include "machine_fixture.hpp"
-#include "platform/emulated_controller.hpp"
+#include "sim/emulated_controller.hpp"
 
 class LinkTest : public MachineTest {
 protected:

@@ -3,7 +3,7 @@
 // cannot be encoded raising its fault instead of a wrapped byte (and taking its record out again).
 #include "fault_of.hpp"
 #include "link/job_packer.hpp"
-#include "platform/emulated_controller_jobs.hpp"
+#include "sim/emulated_controller_jobs.hpp"
 #include "test_link_fixture.hpp"
 
 using korvex::Fault;

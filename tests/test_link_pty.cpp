@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "korvex/korvex_dll.hpp"
-#include "platform/emulated_controller_pty.hpp"
+#include "sim/emulated_controller_pty.hpp"
 #include "test_link_fixture.hpp"
 
 namespace {

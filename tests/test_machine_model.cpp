@@ -9,7 +9,7 @@
 #include "device/timer.hpp"
 #include "korvex/fault.hpp"
 #include "machine_fixture.hpp"
-#include "platform/machine_model.hpp"
+#include "sim/machine_model.hpp"
 
 using namespace korvex;
 

@@ -21,7 +21,7 @@
 #include "library_call.hpp"
 #include "machine_fixture.hpp"
 #include "mark_command.hpp"
-#include "mark_picture.hpp"
+#include "picture/mark_picture.hpp"
 #include "vector_file.hpp"
 
 using namespace korvex;

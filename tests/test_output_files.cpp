@@ -15,7 +15,7 @@
 #include "core/output_file.hpp"
 #include "fault_of.hpp"
 #include "mark_command.hpp"
-#include "mark_picture.hpp"
+#include "picture/mark_picture.hpp"
 #include "output_options.hpp"
 #include "state/state.hpp"
 

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "machine_fixture.hpp"
-#include "platform/emulated_controller_port.hpp"
+#include "sim/emulated_controller_port.hpp"
 #include "platform/posix_serial_port.hpp"
 
 using korvex::PosixSerialPort;

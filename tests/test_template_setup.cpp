@@ -10,7 +10,7 @@
 #include "host_script_runner.hpp"
 #include "template/cells.hpp"
 #include "template/print_setup.hpp"
-#include "template_show.hpp"
+#include "korvex/template_view.hpp"
 
 using namespace korvex;
 using namespace tmpl_test;
@@ -206,7 +206,7 @@ TEST_F(PrintSetupTest, HostScriptChoosesTheExampleTemplate) {
 
 TEST_F(PrintSetupTest, TemplateShowPrintsPensHardwareZonesAndCells) {
     std::ostringstream out, err;
-    ASSERT_EQ(tool::template_show(kExample, out, err), 0) << err.str();
+    ASSERT_EQ(korvex::template_show(kExample, out, err), 0) << err.str();
     const std::string text = out.str();
     for (const char* want : {"machine part read", "9 cells", "pens in use: 1 (selected when the template loads), 2, 3",
                              "PenMarkSpeed", "\"code\"", "lngFieldSizeX", "sngStepsPerMm", "intLaserType",
@@ -220,7 +220,7 @@ TEST_F(PrintSetupTest, TemplateShowPrintsPensHardwareZonesAndCells) {
     EXPECT_EQ(text.find("lngDaMode"), std::string::npos);
 
     std::ostringstream none_out, none_err;
-    EXPECT_EQ(tool::template_show(path("nothing"), none_out, none_err), 1);
+    EXPECT_EQ(korvex::template_show(path("nothing"), none_out, none_err), 1);
     EXPECT_NE(none_err.str().find("no template"), std::string::npos);
 }
 
@@ -231,7 +231,7 @@ TEST_F(PrintSetupTest, TemplateShowNamesWhatFailedAndNeverAborts) {
                                             nam_text({{cell_line("Variable Text", "TAG1e999")},
                                                       {cell_line("Barcode", "BAR01", 1, "x", "1e-30")}}));
     std::ostringstream out, err;
-    ASSERT_EQ(tool::template_show(base, out, err), 1) << err.str();  // a damaged machine file
+    ASSERT_EQ(korvex::template_show(base, out, err), 1) << err.str();  // a damaged machine file
     EXPECT_NE(err.str().find("bad.mc1 is damaged: 1 record was not taken over"), std::string::npos) << err.str();
     const std::string text = out.str();
     for (const char* want : {"machine part read in part", "step \"pen 3\" failed (type: PenOffHold: 'x' is not a number (line 5))",

@@ -14,8 +14,6 @@
 #include "calibration/solve.hpp"
 #include "core/shown_input.hpp"
 #include "job_options.hpp"
-#include "state/state.hpp"
-#include "template/template_file.hpp"
 #include "tool_command.hpp"
 
 namespace korvex::tool {
@@ -48,17 +46,6 @@ std::string correction_record(const std::string& kind, const std::string& path, 
     return kind + " " + fs::absolute(path).lexically_normal().string() + " " + calibration::file_fingerprint(hashed_file);
 }
 
-calibration::CoefficientModel template_model(const std::string& base) {
-    State& s = thread_state();
-    TemplateLoadReport report;
-    Template_load(s, base, &report);
-    if (!report.magic) throw CalibrationError(base + ".mc1 cannot be read as a template");
-    calibration::CoefficientModel m;
-    m.hw = s.hw;
-    m.zones = s.scan.zoneTable;
-    return m;
-}
-
 // The recorded correction, checked against its file as it is now.
 calibration::CorrectionMap correction_in_force(const std::string& record, std::string& template_base) {
     if (Shown_input(record, record.size() + 1) != record)
@@ -76,7 +63,7 @@ calibration::CorrectionMap correction_in_force(const std::string& record, std::s
                                "(solved again?): mark the pattern again with the correction now in force");
     if (kind == "grid") return calibration::CorrectionMap::grid(calibration::read_grid_offsets(path));
     template_base = path;
-    return calibration::CorrectionMap::coefficients(template_model(path));
+    return calibration::CorrectionMap::coefficients(calibration::template_coefficient_model(path));
 }
 
 }  // namespace
@@ -188,7 +175,7 @@ int run_calibrate_solve(const CalibrateSolveCommand& c, std::ostream& out, std::
         if (c.fit == "coefficients") {
             const std::string base = c.template_base.empty() ? template_in_force : template_base_of(c.template_base);
             if (base.empty()) throw CalibrationError("--fit coefficients needs the station's template (--template BASE)");
-            r.fit_from = template_model(base);
+            r.fit_from = calibration::template_coefficient_model(base);
             r.coefficients_path = !c.coefficients_path.empty() ? c.coefficients_path
                                   : !c.report_folder.empty()  ? (fs::path(c.report_folder) / "coefficients.txt").string()
                                                               : (fs::path(c.pattern_path).parent_path() / "coefficients.txt").string();

@@ -11,7 +11,7 @@
 #include "calibration/pattern.hpp"
 #include "card_options.hpp"
 #include "mark_command.hpp"
-#include "scan_render.hpp"
+#include "picture/scan_render.hpp"
 
 namespace korvex::tool {
 

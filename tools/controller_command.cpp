@@ -7,8 +7,7 @@
 #include <stdexcept>
 
 #include "output_options.hpp"
-#include "platform/emulated_controller.hpp"
-#include "platform/emulated_controller_pty.hpp"
+#include "sim/sim.hpp"
 
 namespace korvex::tool {
 

@@ -12,19 +12,17 @@
 #include <optional>
 #include <sstream>
 
-#include "core/leading_number.hpp"
 #include "core/regular_file.hpp"
 #include "core/shown_input.hpp"
-#include "eartag_template_check.hpp"
+#include "korvex/machine_view.hpp"
+#include "korvex/template_view.hpp"
 #include "job_interrupt.hpp"
 #include "korvex/korvex_dll.hpp"
 #include "library_call.hpp"
 #include "mark_command.hpp"
-#include "platform/default_platform.hpp"
-#include "platform/simulated_machine.hpp"
-#include "state/state.hpp"
+#include "interface/default_platform.hpp"
+#include "sim/sim.hpp"
 #include "tag_code.hpp"
-#include "template/print_setup.hpp"
 
 namespace korvex::tool {
 
@@ -94,7 +92,7 @@ private:
 
 // Where plate k's PNG goes: DIR/STEM_plateNNN.png, DIR the --out folder or the template's own.
 std::string plate_png(const EartagOptions& o, int plate, int plates) {
-    const std::filesystem::path base(Strip_extension(o.base));
+    const std::filesystem::path base(template_base_name(o.base));
     const std::filesystem::path dir = o.out_dir.empty() ? base.parent_path() : std::filesystem::path(o.out_dir);
     std::string number = std::to_string(plate);
     const std::size_t width = std::max<std::size_t>(2, std::to_string(plates).size());
@@ -196,7 +194,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
 
     // Everything the batch needs is checked before the machine is touched: the template first, as
     // the library would load it, since the library itself marks what it can without a word.
-    const std::string base = Strip_extension(o.base);
+    const std::string base = template_base_name(o.base);
     const std::string shown_base = Shown_input(base, kShownPathChars);
     // Fonts come from the library folder, never from whatever folder the batch is started in.
     const std::string library_folder = o.library_folder.empty() ? default_library_folder() : o.library_folder;
@@ -277,25 +275,23 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
             return stopped();
     }
     if (!call("e_setPrintInfo", [&] { dll.e_setPrintInfo(o.base); })) return stopped();
-    if (thread_state().tmpl.load_report.machine_file_damaged()) {
+    if (machine_reading().template_machine_damaged) {
         err << "korvex eartag: " << shown_base << ".mc1 is damaged (see the message above); nothing was marked\n";
         return 1;
     }
 
     // What the template asks for, as the print set-up sorted it.
-    const State& s = thread_state();
-    const int per_plate = static_cast<int>(Leading_number(s.tmpl.catLines.at(kCategoryBarcode, 0)));
+    const std::vector<CodeCellArea> cells = template_code_cells();
+    const int per_plate = static_cast<int>(cells.size());
     if (per_plate < 1) {
         err << "korvex eartag: " << shown_base << " has no bar-code cells, so a pass would mark nothing\n";
         return 2;
     }
     std::vector<CodeArea> areas;
-    for (int g = 1; g <= per_plate; ++g) {
-        const auto& v = s.tmpl.catValues.at(kCategoryBarcode);
-        areas.push_back({v.at(g, kValueX), v.at(g, kValueY), v.at(g, kValueWidth), v.at(g, kValueHeight)});
-    }
+    for (const CodeCellArea& c : cells) areas.push_back({c.x_mm, c.y_mm, c.width_mm, c.height_mm});
     PictureOptions picture = o.picture;
-    if (picture.head_steps_per_mm == 0.0) picture.head_steps_per_mm = s.hw.sngStepsPerMm > 0 ? s.hw.sngStepsPerMm : 100.0;
+    const double steps_per_mm = machine_reading().head_steps_per_mm;
+    if (picture.head_steps_per_mm == 0.0) picture.head_steps_per_mm = steps_per_mm > 0 ? steps_per_mm : 100.0;
     const double head = picture.head_steps_per_mm;
 
     report.tags = static_cast<int>(o.numbers.size());

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "card_options.hpp"
-#include "mark_picture.hpp"
+#include "picture/picture.hpp"
 
 namespace korvex::tool {
 

@@ -13,7 +13,7 @@
 #include "fontc/catalogue_sources.hpp"
 #include "fontc/hershey_source.hpp"
 #include "fontc/outline_source.hpp"
-#include "platform/default_platform.hpp"
+#include "interface/default_platform.hpp"
 #include "output_options.hpp"
 #include "tool_command.hpp"
 

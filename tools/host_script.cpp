@@ -10,7 +10,7 @@
 
 #include "core/shown_input.hpp"
 #include "member_table.hpp"
-#include "platform/emulated_controller.hpp"
+#include "sim/sim.hpp"
 
 namespace korvex::script {
 

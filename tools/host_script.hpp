@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/simulated_machine.hpp"
+#include "sim/sim.hpp"
 
 namespace korvex::script {
 

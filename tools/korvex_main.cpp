@@ -11,7 +11,7 @@
 #include "job_options.hpp"
 #include "mark_command.hpp"
 #include "output_options.hpp"
-#include "template_show.hpp"
+#include "korvex/template_view.hpp"
 #include "tool_command.hpp"
 
 int main(int argc, char** argv) {
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         if (*run) return korvex::tool::run_script_command(r, std::cout, std::cerr);
         if (*mark) return korvex::tool::run_mark_command(m, std::cout, std::cerr);
         if (*controller) return korvex::tool::run_controller_command(k, std::cout, std::cerr);
-        if (*tmpl_show) return korvex::tool::template_show(template_base, std::cout, std::cerr);
+        if (*tmpl_show) return korvex::template_show(template_base, std::cout, std::cerr);
         return 0;
     });
 }

@@ -10,9 +10,8 @@
 
 #include "card_options.hpp"
 #include "cli_ranges.hpp"
-#include "device/card_registers.hpp"
-#include "device/marking_params.hpp"
 #include "korvex/fault.hpp"
+#include "korvex/machine_view.hpp"
 #include "mark_command.hpp"
 #include "platform/ch365_card.hpp"
 #include "platform/monotonic_clock.hpp"
@@ -56,7 +55,7 @@ double card_write_us(IoCard& card) {
 int run_latency(LatencyOptions o, std::ostream& out, std::ostream& err) {
     if (o.speed_mm_s > 0.0f) {
         try {
-            o.period_us = Step_cycle(static_cast<float>(1000.0 / o.step_um), o.speed_mm_s, "--speed").period_us;
+            o.period_us = planned_step_cycle(static_cast<float>(1000.0 / o.step_um), o.speed_mm_s, "--speed").period_us;
         } catch (const Fault& f) {
             err << "korvex latency: no stepping cycle for that speed and step size: " << f.what() << "\n";
             return 2;
@@ -78,7 +77,7 @@ int run_latency(LatencyOptions o, std::ostream& out, std::ostream& err) {
     if (o.card.real()) {
         card = std::make_unique<Ch365Card>();
         if (card->open()) {
-            card->set_page(card_reg::kRestPage);
+            Spin_card_rest(*card);
             card_note = card->found().address + " by " + access_name(card->access()) + ", " +
                         format_number(card_write_us(*card), 3) + " us a write, " + std::to_string(kCardWritesPerCycle) +
                         " writes a cycle";

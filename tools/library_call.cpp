@@ -3,7 +3,7 @@
 
 #include "core/shown_input.hpp"
 #include "korvex/fault.hpp"
-#include "state/state.hpp"
+#include "korvex/machine_view.hpp"
 
 namespace korvex::tool {
 
@@ -44,9 +44,9 @@ namespace {
 
 // "2 characters not marked as given: "€" (no glyph in ...), ..." for the characters the text
 // layout noted during a call; empty when there were none.
-std::string unmarked_report(const std::vector<UnmarkedChar>& chars) {
+std::string unmarked_report(const std::vector<UnmarkedCharacter>& chars) {
     if (chars.empty()) return {};
-    std::string line = std::to_string(chars.size()) + (chars.size() == kUnmarkedCharsKept ? " or more" : "") +
+    std::string line = std::to_string(chars.size()) + (chars.size() == kUnmarkedCharactersKept ? " or more" : "") +
                        (chars.size() == 1 ? " character" : " characters") + " not marked as given:";
     for (std::size_t i = 0; i < chars.size(); ++i)
         line += (i ? ", \"" : " \"") + Shown_input(chars[i].text) + "\" (" + Shown_input(chars[i].why, kShownPathChars) + ")";
@@ -67,7 +67,7 @@ LibraryCaller::~LibraryCaller() = default;
 bool LibraryCaller::operator()(const char* name, const std::function<void()>& member) {
     const int interrupted_before = interrupt_ ? interrupt_->interrupted_calls() : 0;
     const int shift_seen_before = machine_.ui().shift_seen_held();
-    if (thread_state_exists()) thread_state().font.unmarkedChars.clear();
+    take_unmarked_characters();  // what earlier calls left is theirs
     bool ok = true;
     {
         JobInterrupt::Call scope(interrupt_);
@@ -83,7 +83,7 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
     for (; shown_ < boxes.size(); ++shown_)
         err_ << prefix_ << ": message \"" << boxes[shown_].title << "\": " << boxes[shown_].text << "\n";
     // Text the fonts could not show was marked around: the call did not mark what it was given.
-    if (const std::string unmarked = thread_state_exists() ? unmarked_report(thread_state().font.unmarkedChars) : "";
+    if (const std::string unmarked = unmarked_report(take_unmarked_characters());
         !unmarked.empty()) {
         err_ << prefix_ << ": " << name << ": " << unmarked << "\n";
         if (failure_.empty()) failure_ = std::string(name) + ": " + unmarked;

@@ -15,11 +15,11 @@
 #include "host_script_runner.hpp"
 #include "library_call.hpp"
 #include "korvex/korvex_dll.hpp"
+#include "korvex/machine_view.hpp"
 #include "output_options.hpp"
 #include "korvex/platform.hpp"
 #include "platform/ch365_card.hpp"
-#include "platform/emulated_controller.hpp"
-#include "state/state.hpp"
+#include "sim/sim.hpp"
 #include "vector_file.hpp"
 
 namespace korvex::tool {
@@ -156,10 +156,10 @@ std::string job_summary(const SimulatedMachine& machine, double head_steps_per_m
     MarkSummary summary = machine.summary(head_steps_per_mm);
     summary.machine_time_us = span.length_us();
     std::string line = format_summary(summary);
-    if (!real_time || summary.lines == 0 || !thread_state_exists()) return line;
+    const MachineReading machine_now = machine_reading();
+    if (!real_time || summary.lines == 0 || !machine_now.exists) return line;
     // Planned: the marked length at the marking speed the library last set, on its own scale.
-    const State& s = thread_state();
-    const double da_per_us = static_cast<double>(s.hw.sngStepsPerMm) * s.para.sngMarkSpeed / 1e6;
+    const double da_per_us = machine_now.head_steps_per_mm * machine_now.mark_speed_mm_s / 1e6;
     if (!(da_per_us > 0.0)) return line;
     const double planned_us = summary.marked_da / da_per_us;
     return line + ", marked vectors " + format_number(summary.line_time_us, 1) + " us of " +
@@ -183,7 +183,7 @@ static const MarkRecorder& picture_marks(SimulatedMachine& machine) {
 // The card's marks land through the machine's head (a distorted one, when a script or an option
 // switched it on).
 static PictureOptions picture_options(SimulatedMachine& machine, PictureOptions o) {
-    const double su_um = thread_state_exists() ? thread_state().para.offPara.su : 0.0;
+    const double su_um = machine_reading().step_um;
     if (marking_controller(machine) && su_um > 0.0) o.head_steps_per_mm = 1000.0 / su_um;
     o.head = marking_controller(machine) ? HeadDistortion{} : machine.model().head();
     return o;

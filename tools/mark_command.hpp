@@ -14,8 +14,8 @@
 #include "library_call.hpp"
 #include "korvex/fault.hpp"
 #include "korvex/korvex_dll.hpp"
-#include "mark_picture.hpp"
-#include "platform/simulated_machine.hpp"
+#include "picture/picture.hpp"
+#include "sim/sim.hpp"
 
 namespace korvex::tool {
 

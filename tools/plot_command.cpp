@@ -8,35 +8,14 @@
 
 #include "cli_ranges.hpp"
 #include "core/shown_input.hpp"
-#include "font/hatch_fill.hpp"
-#include "interface/fault_boundary.hpp"
 #include "job_options.hpp"
+#include "korvex/cell_marking.hpp"
 #include "mark_command.hpp"
 #include "plot_command.hpp"
-#include "plot_cut.hpp"
-#include "template/plot_file.hpp"
+#include "korvex/template_view.hpp"
 #include "tool_command.hpp"
 
 namespace korvex::tool {
-
-namespace {
-
-// Marks the file on the machine the calls brought up: the cell's fill bit and spacing as the
-// options say, steps per plot unit from the scale and the library's own steps per mm.
-void Plot_on_machine(const PlotOptions& o) {
-    run_member([&](State& s) {
-        s.tmpl.curCell.Mode = o.fill_mm > 0.0f ? kCellModeFill : 0;
-        s.tmpl.curCell.FillSpace = o.fill_mm;
-        if (o.fill_mm > 0.0f) Hatch_spacing_steps(s);  // a spacing the fill cannot take faults before the outline is marked
-        const float steps_per_unit = to_single(o.scale_mm * s.hw.sngStepsPerMm);
-        const double a = o.angle_deg * M_PI / 180.0;
-        const float c = to_single(std::cos(a)), sn = to_single(std::sin(a));
-        Plot_mark(s, o.x_mm, o.y_mm, o.input, steps_per_unit, steps_per_unit, c, sn, -sn, c, 0.0f, 0.0f);
-        return 0;
-    });
-}
-
-}  // namespace
 
 int run_plot_command(PlotOptions o, std::ostream& out, std::ostream& err) {
     if (!prepare_job("korvex plot", o.input, o.params, o.head_steps_per_mm, o.outputs, err)) return 2;
@@ -50,7 +29,7 @@ int run_plot_command(PlotOptions o, std::ostream& out, std::ostream& err) {
     }
     std::string cut;
     try {
-        cut = plot_cut_text(Plot_file_read(o.input));
+        cut = plot_file_cut_text(o.input);
     } catch (const Fault& f) {
         err << "korvex plot: " << Shown_input(f.what(), kShownPathChars) << "\n";
         return 2;
@@ -64,7 +43,9 @@ int run_plot_command(PlotOptions o, std::ostream& out, std::ostream& err) {
     return run_machine_job("korvex plot", setup, [&](SimulatedMachine& machine, JobInterrupt& interrupt) {
         JobCalls calls(machine, &interrupt, err, "korvex plot");
         korvex_dll dll;
-        if (bring_up(calls, dll, o.params)) calls.report.completed = calls.call("Plot_mark", [&] { Plot_on_machine(o); });
+        if (bring_up(calls, dll, o.params)) calls.report.completed = calls.call("Plot_mark", [&] {
+            mark_plot_file(o.input, PlotPlacement{o.x_mm, o.y_mm, o.scale_mm, o.angle_deg, o.fill_mm});
+        });
         if (!cut.empty() && calls.report.failure.empty()) calls.report.failure = shown_input + " is " + cut;
         return calls.report;
     }, out, err);

@@ -14,7 +14,7 @@
 #include "eartag_batch.hpp"
 #include "korvex/fault.hpp"
 #include "station/journal.hpp"
-#include "template_tags.hpp"
+#include "korvex/template_view.hpp"
 #include "tool_command.hpp"
 
 namespace korvex::tool {

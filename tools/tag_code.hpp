@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/marks.hpp"
+#include "sim/sim.hpp"
 
 namespace korvex::tool {
 

@@ -9,76 +9,42 @@
 
 #include "cli_ranges.hpp"
 #include "core/shown_input.hpp"
-#include "device/calibration_file.hpp"
-#include "font/font_catalogue.hpp"
-#include "font/hatch_fill.hpp"
-#include "font/outline_text.hpp"
-#include "font/text_layout.hpp"
-#include "interface/fault_boundary.hpp"
 #include "job_interrupt.hpp"
 #include "job_options.hpp"
+#include "korvex/cell_marking.hpp"
 #include "korvex/platform.hpp"
-#include "platform/default_platform.hpp"
+#include "interface/default_platform.hpp"
 #include "tool_command.hpp"
 
 namespace korvex::tool {
 
 namespace {
 
-// A catalogue key when its file is in the font folder, else the system face.
-std::string font_or_face(const State& s, const char* key, const char* face) {
-    for (const FontCatalogueEntry& e : kFontCatalogue)
-        if (std::string(e.key) == key && File_exists(s.font.strFontPath + e.file)) return key;
-    return face;
-}
-
-FontRecord font_record(const std::string& name, const TextCommand& c) {
-    FontRecord f;
-    f.Name = name;
-    f.Height = c.height_mm;
-    f.Width = c.width_mm;
-    f.Space = c.spacing_mm;
-    return f;
-}
-
-// Marks the text as the print pass marks a text cell; false when a font is missing.
-bool mark_text(State& s, const TextCommand& c, std::string& fonts_used, std::string& font_folder) {
-    Font_catalogue_init(s);
-    font_folder = s.font.strFontPath;
-    const std::string narrow = !c.narrow_font.empty() ? c.narrow_font : font_or_face(s, "special_Romans", "DejaVu Sans");
-    const std::string wide = !c.wide_font.empty() ? c.wide_font : font_or_face(s, "special_DFS", "AR PL UMing CN");
-    fonts_used = "narrow " + Shown_input(narrow) + ", wide " + Shown_input(wide);
-
-    CellRecord& cell = s.tmpl.curCell;
-    cell = CellRecord{};
-    cell.Text = c.text;
-    cell.Mode = text_cell_mode(c);
-    cell.ArcDiameter = c.arc_diameter_mm;
-    cell.ArcAngle = c.arc_start_deg;
-    cell.Angle = c.angle_deg;
-    cell.FillSpace = c.fill_mm;
-    cell.FontWide = s.tmpl.FontWideWork = font_record(wide, c);
-    cell.FontNarrow = s.tmpl.FontNarrowWork = font_record(narrow, c);
-    if (Font_load(s) == kFalse) return false;
-    if (cell.Mode & kCellModeFill) Hatch_spacing_steps(s);  // a spacing the fill cannot take faults before anything is marked
-    Text_mark(s, c.x_mm, c.y_mm, 1.0f, 1.0f);
-    return true;
+// The text cell the options describe.
+TextCell text_cell(const TextCommand& c) {
+    TextCell cell;
+    cell.text = c.text;
+    cell.narrow_font = c.narrow_font;
+    cell.wide_font = c.wide_font;
+    cell.width_mm = c.width_mm;
+    cell.height_mm = c.height_mm;
+    cell.spacing_mm = c.spacing_mm;
+    cell.angle_deg = c.angle_deg;
+    cell.vertical = c.vertical;
+    cell.arc_diameter_mm = c.arc_diameter_mm;
+    cell.arc_start_deg = c.arc_start_deg;
+    cell.arc_direction = c.arc_direction;
+    cell.arc_orientation = c.arc_orientation;
+    cell.x_mm = c.x_mm;
+    cell.y_mm = c.y_mm;
+    cell.fill_mm = c.fill_mm;
+    cell.bold = c.bold;
+    cell.italic = c.italic;
+    cell.outline_off = c.outline_off;
+    return cell;
 }
 
 }  // namespace
-
-int32_t text_cell_mode(const TextCommand& c) {
-    int32_t mode = 0;
-    if (c.arc_diameter_mm > 0.0f) mode |= kCellModeArc;
-    if (c.arc_orientation) mode |= kCellModeArcOrient;
-    if (c.arc_direction) mode |= kCellModeArcDirection;
-    if (c.vertical) mode |= kCellModeVertical;
-    if (c.fill_mm > 0.0f) mode |= kCellModeFill;
-    if (c.italic) mode |= kCellModeOutline1;
-    if (c.bold) mode |= kCellModeOutline2;
-    if (c.outline_off) mode |= kCellModeFillOnly;
-    return mode;
-}
 
 int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
     if (c.outputs.picture.caption.empty()) c.outputs.picture.caption = c.text;
@@ -118,11 +84,11 @@ int run_text_command(TextCommand c, std::ostream& out, std::ostream& err) {
         JobCalls calls(machine, &interrupt, err, "korvex text");
         korvex_dll dll;
         if (!bring_up(calls, dll, c.params)) return calls.report;
-        bool fonts_found = true;
-        std::string fonts_used, font_folder;
-        calls.report.completed = calls.call("Text_mark", [&] {
-            fonts_found = run_member([&](State& s) { return mark_text(s, c, fonts_used, font_folder); });
-        });
+        TextCellMarked marked;
+        calls.report.completed = calls.call("Text_mark", [&] { mark_text_cell(text_cell(c), marked); });
+        const bool fonts_found = marked.fonts_found;
+        const std::string& fonts_used = marked.fonts_used;
+        const std::string& font_folder = marked.font_folder;
         if (!fonts_used.empty()) err << "korvex text: fonts " << fonts_used << "\n";
         if (!fonts_found) {
             calls.report.failure = "无相应字库！ (a font key whose file is not in " + Shown_input(font_folder, kShownPathChars) + ")";

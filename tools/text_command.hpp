@@ -36,9 +36,6 @@ struct TextCommand {
     CardChoice card;
 };
 
-// The cell's Mode bits for the command's options.
-int32_t text_cell_mode(const TextCommand& command);
-
 // 0 marked and written; 1 a call faulted, a font is missing or an output could not be written;
 // 2 bad options; 130 interrupted.
 int run_text_command(TextCommand command, std::ostream& out, std::ostream& err);

@@ -9,8 +9,21 @@
 
 #include "device/calibration_file.hpp"
 #include "korvex/fault.hpp"
+#include "state/state.hpp"
+#include "template/template_file.hpp"
 
 namespace korvex::calibration {
+
+CoefficientModel template_coefficient_model(const std::string& base) {
+    State& s = thread_state();
+    TemplateLoadReport report;
+    Template_load(s, base, &report);
+    if (!report.magic) throw CalibrationError(base + ".mc1 cannot be read as a template");
+    CoefficientModel m;
+    m.hw = s.hw;
+    m.zones = s.scan.zoneTable;
+    return m;
+}
 
 namespace {
 

@@ -30,6 +30,10 @@ struct CoefficientModel {
     ZoneTable zones;
 };
 
+// The coefficient model of template `base` (no extension), its machine file loaded into the calling
+// thread's machine as the library loads it; CalibrationError when that file is not a template.
+CoefficientModel template_coefficient_model(const std::string& base);
+
 class CorrectionMap {
 public:
     static CorrectionMap none();

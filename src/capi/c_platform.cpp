@@ -7,8 +7,8 @@
 
 #include "capi/c_boundary.hpp"
 #include "core/output_file.hpp"
-#include "platform/default_platform.hpp"
-#include "platform/simulated_machine.hpp"
+#include "interface/default_platform.hpp"
+#include "sim/simulated_machine.hpp"
 
 #ifndef KORVEX_VERSION
 #define KORVEX_VERSION "0.0"

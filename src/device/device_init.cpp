@@ -11,17 +11,11 @@
 #include "device/laser_program.hpp"
 #include "device/laser_signals.hpp"
 #include "device/timer.hpp"
-#include "link/job_packer.hpp"
-#include "link/serial_link.hpp"
 #include "device/calibration_file.hpp"
 
 namespace korvex {
 
-static constexpr int16_t kStandAloneMode = 1;
-static constexpr int16_t kDirectMode = 0;
-
-void Motion_reset(State& s) {
-    DA_zero(s);
+void Positions_reset(State& s) {
     s.scan.lngPosX = 0;
     s.scan.lngPosY = 0;
     s.sig.lngAxisPos = 0;
@@ -29,13 +23,18 @@ void Motion_reset(State& s) {
     s.scan.lngCorrY = 0;
 }
 
-int16_t Marking_init_pci(State& s, int16_t out_data0, int16_t out_data1, int16_t card, int16_t LaserType,
-                         int16_t lnghead, const std::vector<uint8_t>& rs_n, int16_t laser_sw) {
+void Motion_reset(State& s) {
+    DA_zero(s);
+    Positions_reset(s);
+}
+
+void Marking_mode_record(State& s, int16_t card, int16_t LaserType) {
     s.clock.dblTicksPerUs = Timer_ticks_per_us(s);
     s.device.intCardMode = card;
     s.hw.intLaserType = LaserType;
-    if (card == kStandAloneMode) return Link_init(s, rs_n);  // the serial link instead of the card
+}
 
+int16_t Direct_init(State& s, int16_t out_data0, int16_t out_data1, int16_t laser_sw) {
     if (!Card_open(s))
         s.platform.ui->message_box(kCardOpenFailedText, kMessageTitle, Buttons::ok, Icon::critical);
     s.grid.blnGridLoaded = kFalse;
@@ -76,26 +75,13 @@ int16_t Marking_init_pci(State& s, int16_t out_data0, int16_t out_data1, int16_t
     return 0;
 }
 
-int16_t marking_start(State& s) {
-    if (s.device.intCardMode == kDirectMode) {
-        Card_required(s);
-        s.scan.dblTimeX = s.scan.dblTimeY = Timer_now_us(s);
-        s.card.dblDriftT0 = s.scan.dblTimeX;  // drift of D/A mode 2 counts from the start of the job
-        s.sig.blnAbort = kFalse;
-        Motion_reset(s);
-        return 1;
-    }
-    if (s.device.intCardMode == kStandAloneMode) {
-        // No scanner to centre here: the records are reset and the packer starts a new job.
-        s.scan.lngPosX = 0;
-        s.scan.lngPosY = 0;
-        s.sig.lngAxisPos = 0;
-        s.scan.lngCorrX = 0;
-        s.scan.lngCorrY = 0;
-        Job_packer_reset(s);
-        return 1;
-    }
-    return 0;
+int16_t Direct_job_start(State& s) {
+    Card_required(s);
+    s.scan.dblTimeX = s.scan.dblTimeY = Timer_now_us(s);
+    s.card.dblDriftT0 = s.scan.dblTimeX;  // drift of D/A mode 2 counts from the start of the job
+    s.sig.blnAbort = kFalse;
+    Motion_reset(s);
+    return 1;
 }
 
 }  // namespace korvex

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "state/state.hpp"
 
@@ -13,18 +12,26 @@ namespace korvex {
 inline constexpr const char* kCardOpenFailedText = "IO port don't use,reset computer!";
 inline constexpr const char* kNoCalibrationText = "无校准数据，标记将会不准确";
 
-// The public member's operation; returns 0. card = 1 selects the stand-alone controllers, which
-// this build does not carry yet (an unavailable fault after the mode has been recorded). lnghead is
-// not used; rs_n (the serial port list) only matters in stand-alone mode.
-int16_t Marking_init_pci(State& s, int16_t out_data0, int16_t out_data1, int16_t card, int16_t LaserType,
-                         int16_t lnghead, const std::vector<uint8_t>& rs_n, int16_t laser_sw);
+inline constexpr int16_t kDirectCardMode = 0;
+
+// What every set-up starts with, direct or stand-alone: the clock's rate, the mode (card) and the
+// laser type. The member then runs the mode's own set-up (Direct_init, or the link's Link_init).
+void Marking_mode_record(State& s, int16_t card, int16_t LaserType);
+
+// The direct-mode set-up after Marking_mode_record: card opened, grid loaded, hardware defaults,
+// gate closed, scanner centred, laser programmed with the start values. Returns 0.
+int16_t Direct_init(State& s, int16_t out_data0, int16_t out_data1, int16_t laser_sw);
+
+// The scanner and axis records every job starts from: positions, axis position and the last
+// corrected position zeroed (the scanner itself is not moved).
+void Positions_reset(State& s);
 
 // The motion state every job starts from: scanner at the centre on both channels (DA_zero),
 // positions, axis position and the last corrected position zeroed.
 void Motion_reset(State& s);
 
-// Resets the scanner, axis position and abort for a new job: 1 in direct mode (intCardMode 0),
-// 0 for a mode other than 0 and 1. Stand-alone mode faults as not available yet.
-int16_t marking_start(State& s);
+// marking_start in direct mode: the card must be open; scanner, axis position, drift reference and
+// abort reset for a new job. Returns 1.
+int16_t Direct_job_start(State& s);
 
 }  // namespace korvex

@@ -77,7 +77,10 @@ int16_t korvex_dll::Marking_init_pci(int16_t out_data0, int16_t out_data1, int16
                                      int16_t lnghead, const std::vector<uint8_t>& rs_n, int16_t laser_sw) {
     return korvex::run_member([&](State& s) {
         if (card == korvex::kStandAloneCardMode) file_no_begin_ = 0;  // the first job file is file 0 again
-        return korvex::Marking_init_pci(s, out_data0, out_data1, card, LaserType, lnghead, rs_n, laser_sw);
+        // lnghead is not used; rs_n (the serial port list) only matters in stand-alone mode.
+        korvex::Marking_mode_record(s, card, LaserType);
+        if (card == korvex::kStandAloneCardMode) return korvex::Link_init(s, rs_n);  // the controllers, not the card
+        return korvex::Direct_init(s, out_data0, out_data1, laser_sw);
     });
 }
 
@@ -115,7 +118,11 @@ int16_t korvex_dll::Send_cal_data(int32_t lnghead) {
 }
 
 int16_t korvex_dll::marking_start() {
-    return korvex::run_member([&](State& s) { return korvex::marking_start(s); });
+    return korvex::run_member([&](State& s) -> int16_t {
+        if (s.device.intCardMode == korvex::kDirectCardMode) return korvex::Direct_job_start(s);
+        if (s.device.intCardMode == korvex::kStandAloneCardMode) return korvex::Link_job_start(s);
+        return 0;  // no mode of this machine: nothing to reset
+    });
 }
 
 int16_t korvex_dll::port_Out_bit(int16_t intBit, int16_t intV) {

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "device/card_access.hpp"
+#include "device/device_init.hpp"
 #include "link/command_exchange.hpp"
 #include "link/job_packer.hpp"
 #include "link/serial_link.hpp"
@@ -26,14 +27,6 @@ namespace {
 constexpr int32_t kDataBytes = 512;
 constexpr int32_t kFirstFileBlock = 512;
 
-// The scanner and axis records every job starts from.
-void Positions_reset(State& s) {
-    s.scan.lngPosX = 0;
-    s.scan.lngPosY = 0;
-    s.sig.lngAxisPos = 0;
-    s.scan.lngCorrX = 0;
-    s.scan.lngCorrY = 0;
-}
 
 void Put16(Table<uint8_t, kPageBytes>& page, int at, int64_t value) {
     page.at(at) = to_byte(value % 256);

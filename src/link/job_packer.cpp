@@ -9,6 +9,7 @@
 #include "link/job_packer.hpp"
 
 #include "core/numeric.hpp"
+#include "device/device_init.hpp"
 
 namespace korvex {
 
@@ -158,6 +159,12 @@ void Job_packer_reset(State& s) {
     s.link.sngLastPower = 0.0f;
     s.link.sngLastFreq = 0.0f;
     s.link.lngLastDrTime = -1;
+}
+
+int16_t Link_job_start(State& s) {
+    Positions_reset(s);
+    Job_packer_reset(s);
+    return 1;
 }
 
 namespace {

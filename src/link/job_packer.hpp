@@ -27,8 +27,12 @@ inline constexpr uint8_t kFrequency = 0xB1;
 inline constexpr uint8_t kDrTime = 0xC0;
 }  // namespace job_op
 
-// marking_start's stand-alone reset: empty job, laser values forgotten (dr_time -1).
+// The packer's reset: empty job, laser values forgotten (dr_time -1).
 void Job_packer_reset(State& s);
+
+// marking_start in stand-alone mode: no scanner to centre here, so the position records are zeroed
+// and the packer starts a new job. Returns 1.
+int16_t Link_job_start(State& s);
 
 // Marking_data in stand-alone mode: packs every record of md (the first always, then until a record
 // starts with exactly 0). Returns 1. The packer may write clamped values back into md and offPara.

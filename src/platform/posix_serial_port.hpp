@@ -48,7 +48,7 @@ class PosixSerialPort : public SerialControl {
 public:
     using Resolver = std::function<std::string(int16_t port)>;
 
-    explicit PosixSerialPort(int index, Trace* trace = nullptr, Resolver resolver = default_serial_device)
+    explicit PosixSerialPort(int index, TraceLines* trace = nullptr, Resolver resolver = default_serial_device)
         : SerialControl(index, trace), resolver_(std::move(resolver)) {}
     ~PosixSerialPort() override { tty_.close(); }
 

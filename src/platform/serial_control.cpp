@@ -5,8 +5,6 @@
 #include <charconv>
 #include <cstdio>
 
-#include "platform/scripted_ui.hpp"
-
 namespace korvex {
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "korvex/serial_port.hpp"
-#include "platform/trace.hpp"
+#include "platform/trace_lines.hpp"
 
 namespace korvex {
 
@@ -35,7 +35,7 @@ std::string hex_bytes(const uint8_t* bytes, std::size_t count);
 class SerialControl : public SerialPort {
 public:
     // index: the control's number (0-3), used in its trace lines.
-    SerialControl(int index, Trace* trace) : index_(index), trace_(trace) {}
+    SerialControl(int index, TraceLines* trace) : index_(index), trace_(trace) {}
     ~SerialControl() override = default;
     SerialControl(const SerialControl&) = delete;
     SerialControl& operator=(const SerialControl&) = delete;
@@ -61,7 +61,7 @@ public:
     const std::string& settings_text() const { return settings_text_; }
     const LineSettings& line() const { return line_; }
     int32_t receive_buffer_size() const { return rx_size_; }
-    void set_trace(Trace* trace) { trace_ = trace; }
+    void set_trace(TraceLines* trace) { trace_ = trace; }
 
 protected:
     // Opens the line of port `port` with `line`; throws SerialError on failure (nothing is left open).
@@ -76,7 +76,7 @@ protected:
     virtual void device_write(const uint8_t* bytes, std::size_t count) = 0;
 
     // Trace lines are only built when someone records them (a real port often has no trace).
-    bool tracing() const { return trace_ && trace_->enabled(); }
+    bool tracing() const { return trace_ && trace_->recording(); }
     void trace_line(const std::string& text) {
         if (tracing()) trace_->line(text);
     }
@@ -86,7 +86,7 @@ private:
     [[noreturn]] void fail(int code, const std::string& message) const;
 
     int index_;
-    Trace* trace_;
+    TraceLines* trace_;
     bool open_ = false;
     int16_t port_ = 1;
     int32_t rx_size_ = 1024;

@@ -11,6 +11,8 @@
 
 namespace korvex {
 
+void Spin_card_rest(IoCard& card) { card.set_page(card_reg::kRestPage); }
+
 void Step_card_writes(IoCard& card) {
     using namespace card_reg;
     for (int channel = 0; channel < 2; ++channel) {

@@ -26,6 +26,8 @@ struct SpinPacing {
 // with 0 and the control register with its idle code, so the scanner does not move.
 inline constexpr int kCardWritesPerCycle = 8;
 void Step_card_writes(IoCard& card);
+// Puts the card on the page it rests on between the library's calls, where those writes go.
+void Spin_card_rest(IoCard& card);
 
 // Spins `cycles` cycles of period_us. With a card, each cycle makes the step's card writes right
 // after the reading that ended its wait, so their time counts against the next cycle as it does

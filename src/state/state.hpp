@@ -69,6 +69,8 @@ struct State {
 };
 
 // The calling thread's state; allocated on first use (by the first object created on the thread).
+// Kept by the member layer with the thread's platform selection (src/interface/thread_state.cpp),
+// which fills in the default backends; the machine code below it is handed its State.
 State& thread_state();
 // True once the calling thread has a state.
 bool thread_state_exists();
