@@ -9,6 +9,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "korvex/version.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -57,7 +59,8 @@ const char* korvex_fault_message(const korvex_object* object);
 korvex_fault_kind korvex_last_fault_kind(void);
 const char* korvex_last_fault_message(void);
 
-/* The library's version, "MAJOR.MINOR". */
+/* The version of the library loaded at run time, "MAJOR.MINOR"; KORVEX_VERSION_STRING is the one of
+ * the headers the host was compiled against. */
 const char* korvex_version(void);
 
 /* ---- Platform: set before the thread's first object, or between jobs ----

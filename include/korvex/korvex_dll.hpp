@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "korvex/fault.hpp"
+#include "korvex/version.h"
 
 namespace korvex {
 
 // The empty Variant that e_setPrintInfo returns.
 struct Empty {
-    bool operator==(const Empty&) const = default;
+    bool operator==(const Empty&) const { return true; }
+    bool operator!=(const Empty&) const { return false; }
 };
 
 class CellFlagConst;  // the cell kind names of the template cells

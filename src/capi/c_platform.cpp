@@ -10,10 +10,6 @@
 #include "platform/default_platform.hpp"
 #include "platform/simulated_machine.hpp"
 
-#ifndef KORVEX_VERSION
-#define KORVEX_VERSION "0.0"
-#endif
-
 using korvex::capi::ArgumentError;
 using korvex::capi::guarded;
 
@@ -72,7 +68,7 @@ korvex::SimulatedMachine& simulation() {
 
 extern "C" {
 
-const char* korvex_version(void) { return KORVEX_VERSION; }
+const char* korvex_version(void) { return KORVEX_VERSION_STRING; }
 
 int32_t korvex_set_platform(const char* card, const char* clock, const char* library_folder) {
     return guarded(nullptr, [&]() -> int32_t {
