@@ -6,12 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/system_texts.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
-
-inline constexpr const char* kCardOpenFailedText = "IO port don't use,reset computer!";
-inline constexpr const char* kNoCalibrationText = "无校准数据，标记将会不准确";
 
 // The public member's operation; returns 0. card = 1 selects the stand-alone controllers, which
 // this build does not carry yet (an unavailable fault after the mode has been recorded). lnghead is
