@@ -24,6 +24,7 @@ import tempfile
 
 from . import _messages, _native
 from ._messages import Message, set_log_handler, set_message_handler
+from .member_values import *  # noqa: F401,F403 - CARD_DIRECT, GATE_OPENS_LOW, MD_END, ...
 from ._native import lib
 
 __all__ = ["Fault", "Machine", "Mark", "Picture", "set_platform", "library_folder", "marks", "clear_marks",
