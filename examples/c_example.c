@@ -15,8 +15,15 @@ static int check(korvex_object* laser, int32_t result, const char* what) {
 
 int main(void) {
     korvex_object* laser = NULL;
-    const uint8_t ports[4] = {0, 0, 0, 0};
-    double square[] = {5, -10, -10, 10, -10, 10, 10, -10, 10, -10, -10, 0}; /* polyline of 5 points, end */
+    const uint8_t no_serial_ports[4] = {0, 0, 0, 0}; /* read in stand-alone mode only */
+    /* A polyline of 5 points around a 20 mm square, in mm from the field centre, then the end. */
+    double square[] = {5, -10, -10, 10, -10, 10, 10, -10, 10, -10, -10, KORVEX_MD_END};
+    /* Marking parameters (docs/members.md, Marking_para). */
+    const float mark_speed_mm_s = 1000, jump_speed_mm_s = 3000;
+    const int32_t close_delay_us = 100, close_hold_us = 200, open_delay_us = 300, open_hold_us = 400;
+    const double step_um = 3.0;
+    const float laser_power = 50, frequency_khz = 20, max_laser_power = 100;
+    const int32_t settle_max_us = 500;
     korvex_mark* marks = NULL;
     size_t count = 0, i;
     int failed;
@@ -24,8 +31,14 @@ int main(void) {
     if (check(NULL, korvex_set_platform("simulated", NULL, NULL), "korvex_set_platform") ||
         check(NULL, korvex_create(&laser), "korvex_create"))
         return 1;
-    failed = check(laser, korvex_Marking_init_pci(laser, 128, 0, 0, 1, 0, ports, 4, 1), "Marking_init_pci") ||
-             check(laser, korvex_Marking_para(laser, 1000, 3000, 100, 200, 300, 400, 3.0, 50, 20, 100, 500),
+    failed = check(laser,
+                   korvex_Marking_init_pci(laser, KORVEX_OUTPUTS_GATE_HIGH, 0, KORVEX_CARD_DIRECT, KORVEX_LASER_TYPE_DIRECT,
+                                           0, no_serial_ports, 4, KORVEX_GATE_OPENS_LOW),
+                   "Marking_init_pci") ||
+             check(laser,
+                   korvex_Marking_para(laser, mark_speed_mm_s, jump_speed_mm_s, close_delay_us, close_hold_us,
+                                       open_delay_us, open_hold_us, step_um, laser_power, frequency_khz,
+                                       max_laser_power, settle_max_us),
                    "Marking_para") ||
              check(laser, korvex_marking_start(laser), "marking_start") ||
              check(laser, korvex_Marking_data(laser, square, sizeof square / sizeof square[0]), "Marking_data") ||

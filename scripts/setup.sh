@@ -13,6 +13,7 @@ PACKAGES=(
   libopencv-imgproc-dev libopencv-imgcodecs-dev  # field calibration: scans of the test pattern
   fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
   clang-14 libclang-rt-14-dev
+  doxygen  # docs/members.md from the member headers
   dpkg-dev file binutils  # the Debian package: cpack's dependency scan (dpkg-shlibdeps, file), readelf
   libsqlite3-dev libpqxx-dev postgresql  # the station's journal; its tests start their own PostgreSQL cluster
 )

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli_ranges.hpp"
+#include "core/system_texts.hpp"
 #include "controller_command.hpp"
 #include "guarded_command.hpp"
 #include "job_options.hpp"
@@ -17,6 +18,10 @@
 int main(int argc, char** argv) {
     CLI::App app{"korvex: drive a galvanometer laser marking machine, or its simulation"};
     app.require_subcommand(1);
+    app.add_option_function<std::string>(
+        "--lang", [](const std::string& name) { korvex::Set_shown_language(korvex::Language_named(name)); },
+        "language of the machine's messages: zh shows them as the machine words them, any other (en) in English "
+        "with the original beside it (default: from LC_ALL, LC_MESSAGES or LANG)");
 
     auto* run = app.add_subcommand("run", "Play a host script on the simulated machine and write its trace");
     korvex::tool::RunCommand r;

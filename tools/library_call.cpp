@@ -2,6 +2,7 @@
 #include "library_call.hpp"
 
 #include "core/shown_input.hpp"
+#include "core/system_texts.hpp"
 #include "korvex/fault.hpp"
 #include "korvex/machine_view.hpp"
 
@@ -81,7 +82,7 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
     }
     const auto& boxes = machine_.ui().shown();
     for (; shown_ < boxes.size(); ++shown_)
-        err_ << prefix_ << ": message \"" << boxes[shown_].title << "\": " << boxes[shown_].text << "\n";
+        err_ << prefix_ << ": message \"" << boxes[shown_].title << "\": " << Shown_in(Shown_language(), boxes[shown_].text) << "\n";
     // Text the fonts could not show was marked around: the call did not mark what it was given.
     if (const std::string unmarked = unmarked_report(take_unmarked_characters());
         !unmarked.empty()) {

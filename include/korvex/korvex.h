@@ -9,6 +9,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "korvex/member_values.h"
+#include "korvex/version.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -57,8 +60,51 @@ const char* korvex_fault_message(const korvex_object* object);
 korvex_fault_kind korvex_last_fault_kind(void);
 const char* korvex_last_fault_message(void);
 
-/* The library's version, "MAJOR.MINOR". */
+/* The version of the library loaded at run time, "MAJOR.MINOR"; KORVEX_VERSION_STRING is the one of
+ * the headers the host was compiled against. */
 const char* korvex_version(void);
+
+/* ---- Messages and log ----
+ * The machine asks the operator through message boxes (a text, a title, buttons and an icon) and
+ * waits for the answer. By default a box goes to standard error in the operator's language and is
+ * answered on the safe side: OK; Yes to "stop marking?", No to "reconnect?". A host that sets a
+ * message callback shows the box itself and returns the operator's answer. */
+typedef enum korvex_buttons {
+    KORVEX_BUTTONS_OK = 0,     /* one OK button: the answer is KORVEX_ANSWER_OK */
+    KORVEX_BUTTONS_YES_NO = 1  /* a question: KORVEX_ANSWER_YES or KORVEX_ANSWER_NO */
+} korvex_buttons;
+typedef enum korvex_icon { KORVEX_ICON_NONE = 0, KORVEX_ICON_INFO = 1, KORVEX_ICON_CRITICAL = 2 } korvex_icon;
+typedef enum korvex_answer { KORVEX_ANSWER_OK = 0, KORVEX_ANSWER_YES = 1, KORVEX_ANSWER_NO = 2 } korvex_answer;
+
+/* One message box. The strings are UTF-8 and valid during the callback only. */
+typedef struct korvex_message {
+    const char* text;   /* byte for byte what the machine shows (most texts are Chinese), as traces keep it */
+    const char* shown;  /* the text in the operator's language (LANG, or the korvex program's --lang):
+                           English with the original beside it in parentheses, or the original */
+    const char* title;  /* "marking system" for most boxes; may be "" */
+    int32_t buttons;    /* korvex_buttons */
+    int32_t icon;       /* korvex_icon */
+} korvex_message;
+
+/* Called on the thread that runs the member, inside the member's call, for every box; returns a
+ * korvex_answer. An answer the buttons do not offer is taken as the safe one (see above) and logged
+ * as a warning. The callback must not call korvex functions on the same thread. */
+typedef int32_t (*korvex_message_cb)(const korvex_message* message, void* user_data);
+/* Sets the calling thread's message callback; NULL restores the default (standard error). Also
+ * takes over a C++ host's operator interface on this thread. */
+int32_t korvex_set_message_cb(korvex_message_cb callback, void* user_data);
+
+typedef enum korvex_log_level {
+    KORVEX_LOG_LEVEL_NONE = 0,
+    KORVEX_LOG_LEVEL_ERROR = 1,    /* a function returned a fault: "KIND fault: MESSAGE" */
+    KORVEX_LOG_LEVEL_WARNING = 2,  /* a message callback gave an answer its box does not offer */
+    KORVEX_LOG_LEVEL_INFO = 3      /* a message box and its answer: "message "TITLE": SHOWN -> ANSWER" */
+} korvex_log_level;
+/* Receives each log line (UTF-8, no line end) at its level, on the thread the event happens on. */
+typedef void (*korvex_log_cb)(korvex_log_level level, const char* message, void* user_data);
+/* Sets the process's log callback (all threads; NULL: no log, the default). Lines up to `level`
+ * are passed on (KORVEX_LOG_LEVEL_NONE passes nothing). */
+int32_t korvex_set_log_cb(korvex_log_cb callback, korvex_log_level level, void* user_data);
 
 /* ---- Platform: set before the thread's first object, or between jobs ----
  * card: "simulated" (or NULL) for the simulated machine, whose marks the korvex_sim_* functions
@@ -81,37 +127,86 @@ int32_t korvex_destroy(korvex_object* object);
 
 /* ---- The 22 members, in interface slot order ----
  * Arrays are a pointer and an element count; strings are NUL-terminated UTF-8. */
-int32_t korvex_get_Name(const korvex_object* object, char* buffer, size_t size, size_t* length); /* 1 */
-int32_t korvex_set_Name(korvex_object* object, const char* value);                              /* 2 */
-int32_t korvex_get_File_no_begin(const korvex_object* object, int32_t* value);                  /* 3 */
-int32_t korvex_set_File_no_begin(korvex_object* object, int32_t value);                         /* 4 */
-int32_t korvex_get_DebugID(const korvex_object* object, int32_t* value);                        /* 5 */
-int32_t korvex_e_isMarking(const korvex_object* object);                                        /* 6 */
+/** Slot 1: korvex_dll::Name for C; the member's reference says what the arguments mean. The name goes into
+ * buffer as korvex_library_folder writes: at most size bytes with the NUL, *length the full length.
+ * Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_get_Name(const korvex_object* object, char* buffer, size_t size, size_t* length);
+/** Slot 2: korvex_dll::Name for C; the member's reference says what the arguments mean. value:
+ * NUL-terminated UTF-8. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_set_Name(korvex_object* object, const char* value);
+/** Slot 3: korvex_dll::File_no_begin for C; the member's reference says what the arguments mean. *value
+ * gets the property. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_get_File_no_begin(const korvex_object* object, int32_t* value);
+/** Slot 4: korvex_dll::File_no_begin for C; the member's reference says what the arguments mean. Returns
+ * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_set_File_no_begin(korvex_object* object, int32_t value);
+/** Slot 5: korvex_dll::DebugID for C; the member's reference says what the arguments mean. *value gets the
+ * serial number. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_get_DebugID(const korvex_object* object, int32_t* value);
+/** Slot 6: korvex_dll::e_isMarking for C; the member's reference says what the arguments mean. Returns
+ * KORVEX_TRUE or KORVEX_FALSE. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the
+ * gate closed. */
+int32_t korvex_e_isMarking(const korvex_object* object);
+/** Slot 7: korvex_dll::e_PrintEarMark for C; the member's reference says what the arguments mean. Arrays
+ * are a pointer and an element count; strNumber1 and strNumber2 are arrays of NUL-terminated UTF-8
+ * strings. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
 int32_t korvex_e_PrintEarMark(korvex_object* object, const uint8_t* imageData, size_t imageData_count,
                               const char* const* strNumber1, size_t strNumber1_count,
                               const char* const* strNumber2, size_t strNumber2_count,
-                              const uint8_t* arr_Size, size_t arr_Size_count);                    /* 7 */
-int32_t korvex_e_Initlize(korvex_object* object);                                               /* 8 */
-int32_t korvex_e_Relese(korvex_object* object);                                                 /* 9 */
-int32_t korvex_e_setPrintInfo(korvex_object* object, const char* strTempletFileName);           /* 10: 0 */
-int32_t korvex_usb_laser_open(korvex_object* object, float laserpower, float laserfre, int16_t on_off); /* 11 */
+                              const uint8_t* arr_Size, size_t arr_Size_count);
+/** Slot 8: korvex_dll::e_Initlize for C; the member's reference says what the arguments mean. Returns the
+ * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_e_Initlize(korvex_object* object);
+/** Slot 9: korvex_dll::e_Relese for C; the member's reference says what the arguments mean. Returns the
+ * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_e_Relese(korvex_object* object);
+/** Slot 10: korvex_dll::e_setPrintInfo for C; the member's reference says what the arguments mean. Returns
+ * 0 (the member's result is empty). Returns the member's result, or an error code (KORVEX_IS_ERROR) with
+ * the gate closed. */
+int32_t korvex_e_setPrintInfo(korvex_object* object, const char* strTempletFileName);
+/** Slot 11: korvex_dll::usb_laser_open for C; the member's reference says what the arguments mean. Returns
+ * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_usb_laser_open(korvex_object* object, float laserpower, float laserfre, int16_t on_off);
+/** Slot 12: korvex_dll::Marking_init_pci for C; the member's reference says what the arguments mean. rs_n:
+ * rs_n_count bytes. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
 int32_t korvex_Marking_init_pci(korvex_object* object, int16_t out_data0, int16_t out_data1, int16_t card,
                                 int16_t LaserType, int16_t lnghead, const uint8_t* rs_n, size_t rs_n_count,
-                                int16_t laser_sw);                                                /* 12 */
-/* md is read and may be written back (the stand-alone packer stores clamped values in it). */
-int32_t korvex_Marking_data(korvex_object* object, double* md, size_t md_count);                 /* 13 */
+                                int16_t laser_sw);
+/** Slot 13: korvex_dll::Marking_data for C; the member's reference says what the arguments mean. md is read
+ * and may be written back (the stand-alone packer stores clamped values in it), also after a fault.
+ * Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_Marking_data(korvex_object* object, double* md, size_t md_count);
+/** Slot 14: korvex_dll::Marking_end for C; the member's reference says what the arguments mean. md is
+ * copied back as for Marking_data. Returns the member's result, or an error code (KORVEX_IS_ERROR) with
+ * the gate closed. */
 int32_t korvex_Marking_end(korvex_object* object, int32_t fileno, int32_t fileAll, int32_t MarkM, int32_t m_sel,
-                           int32_t m_head, double* md, size_t md_count);                          /* 14 */
-int32_t korvex_Marking_run(korvex_object* object);                                              /* 15 */
-int32_t korvex_Marking_stop(korvex_object* object);                                             /* 16 */
+                           int32_t m_head, double* md, size_t md_count);
+/** Slot 15: korvex_dll::Marking_run for C; the member's reference says what the arguments mean. Returns the
+ * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_Marking_run(korvex_object* object);
+/** Slot 16: korvex_dll::Marking_stop for C; the member's reference says what the arguments mean. Returns
+ * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_Marking_stop(korvex_object* object);
+/** Slot 17: korvex_dll::Marking_para for C; the member's reference says what the arguments mean. Returns
+ * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
 int32_t korvex_Marking_para(korvex_object* object, float ms, float mms, int32_t tcf, int32_t tch, int32_t tof,
                             int32_t toh, double su, float laserpower, float laserfre, float lasermaxpower,
-                            int32_t dr_time);                                                     /* 17 */
-int32_t korvex_Send_cal_data(korvex_object* object, int32_t lnghead);                           /* 18 */
-int32_t korvex_marking_start(korvex_object* object);                                            /* 19 */
-int32_t korvex_port_Out_bit(korvex_object* object, int16_t intBit, int16_t intV);               /* 20 */
-int32_t korvex_port_In_Bit(korvex_object* object, int16_t intBit);                              /* 21 */
-int32_t korvex_Marking_DA(korvex_object* object, double V, int16_t P);                          /* 22 */
+                            int32_t dr_time);
+/** Slot 18: korvex_dll::Send_cal_data for C; the member's reference says what the arguments mean. Returns
+ * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_Send_cal_data(korvex_object* object, int32_t lnghead);
+/** Slot 19: korvex_dll::marking_start for C; the member's reference says what the arguments mean. Returns
+ * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_marking_start(korvex_object* object);
+/** Slot 20: korvex_dll::port_Out_bit for C; the member's reference says what the arguments mean. Returns
+ * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_port_Out_bit(korvex_object* object, int16_t intBit, int16_t intV);
+/** Slot 21: korvex_dll::port_In_Bit for C; the member's reference says what the arguments mean. Returns the
+ * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_port_In_Bit(korvex_object* object, int16_t intBit);
+/** Slot 22: korvex_dll::Marking_DA for C; the member's reference says what the arguments mean. Returns the
+ * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
+int32_t korvex_Marking_DA(korvex_object* object, double V, int16_t P);
 
 /* ---- The simulated machine of the calling thread ----
  * Present after korvex_set_platform("simulated", ...), and installed by korvex_create on a thread

@@ -22,11 +22,14 @@ import os
 import struct
 import tempfile
 
-from . import _native
+from . import _messages, _native
+from ._messages import Message, set_log_handler, set_message_handler
+from .member_values import *  # noqa: F401,F403 - CARD_DIRECT, GATE_OPENS_LOW, MD_END, ...
 from ._native import lib
 
 __all__ = ["Fault", "Machine", "Mark", "Picture", "set_platform", "library_folder", "marks", "clear_marks",
-           "write_marks", "set_input", "laser_emitting", "time_us", "save_picture", "picture", "version"]
+           "write_marks", "set_input", "laser_emitting", "time_us", "save_picture", "picture", "version",
+           "Message", "set_message_handler", "set_log_handler"]
 
 
 class Fault(Exception):
@@ -162,7 +165,10 @@ class Machine:
     def _call(self, function, *args):
         if not self._h:
             raise ValueError("the object is closed")
-        return _check(function(self._h, *args), self._h)
+        try:
+            return _check(function(self._h, *args), self._h)
+        finally:
+            _messages.raise_pending()
 
     # Properties (slots 1-5)
     @property

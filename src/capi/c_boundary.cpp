@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "capi/c_messages.hpp"
+
 namespace korvex::capi {
 
 namespace {
@@ -28,6 +30,10 @@ void store(korvex_fault_kind& kind_out, std::string& message_out, korvex_fault_k
 int32_t record_fault(Object* object, korvex_fault_kind kind, const char* message) noexcept {
     store(t_last.kind, t_last.message, kind, message);
     if (object) store(object->fault_kind, object->fault_message, kind, message);
+    try {
+        log_line(KORVEX_LOG_LEVEL_ERROR, std::string(korvex_fault_kind_name(kind)) + " fault: " + message);
+    } catch (...) {
+    }
     return KORVEX_ERROR_BASE - static_cast<int32_t>(kind);
 }
 

@@ -6,13 +6,10 @@
 #include <memory>
 
 #include "capi/c_boundary.hpp"
+#include "capi/c_messages.hpp"
 #include "core/output_file.hpp"
 #include "interface/default_platform.hpp"
 #include "sim/simulated_machine.hpp"
-
-#ifndef KORVEX_VERSION
-#define KORVEX_VERSION "0.0"
-#endif
 
 using korvex::capi::ArgumentError;
 using korvex::capi::guarded;
@@ -43,6 +40,7 @@ void choose(const char* card, const char* clock, const char* library_folder) {
         korvex::select_card("real");
         korvex::Platform platform;
         platform.library_folder = empty(library_folder) ? "" : library_folder;
+        platform.ui = &korvex::capi::thread_message_ui();
         korvex::set_platform(platform);
         t_choice.sim.reset();
         t_choice.chosen = true;
@@ -56,7 +54,7 @@ void choose(const char* card, const char* clock, const char* library_folder) {
     auto sim = std::make_unique<korvex::SimulatedMachine>(options);
     sim->set_library_folder(empty(library_folder) ? "" : library_folder);
     korvex::Platform platform = sim->platform();
-    platform.ui = nullptr;  // the console operator: message boxes on standard error, keys never held
+    platform.ui = &korvex::capi::thread_message_ui();  // the host's callback, else the console: keys never held
     korvex::set_platform(platform);
     t_choice.sim = std::move(sim);  // the previous machine goes only now that nothing points into it
     t_choice.chosen = true;
@@ -72,7 +70,7 @@ korvex::SimulatedMachine& simulation() {
 
 extern "C" {
 
-const char* korvex_version(void) { return KORVEX_VERSION; }
+const char* korvex_version(void) { return KORVEX_VERSION_STRING; }
 
 int32_t korvex_set_platform(const char* card, const char* clock, const char* library_folder) {
     return guarded(nullptr, [&]() -> int32_t {

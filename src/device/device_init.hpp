@@ -5,12 +5,10 @@
 
 #include <cstdint>
 
+#include "core/system_texts.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
-
-inline constexpr const char* kCardOpenFailedText = "IO port don't use,reset computer!";
-inline constexpr const char* kNoCalibrationText = "无校准数据，标记将会不准确";
 
 inline constexpr int16_t kDirectCardMode = 0;
 

@@ -33,6 +33,8 @@ void set_platform(const Platform& platform) {
 
 Platform current_platform() { return filled(t_configured); }
 
+Platform configured_platform() { return t_configured; }
+
 bool select_card(const char* name) {
     const std::string_view n = name ? name : "";
     if (n != "simulated" && n != "real") return false;

@@ -4,13 +4,11 @@
 
 #include <cstdint>
 
+#include "core/system_texts.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
 
-inline constexpr const char* kNoGridText = "无校准数据";
-inline constexpr const char* kCalCommandFailedText = "传输校准数据命令出错,请重新传送";
-inline constexpr const char* kCalPageFailedText = "传输校准数据出错,请重新传送";
 inline constexpr int32_t kCalPages = 2048;
 
 // Fills bytCalPage with page p (1..2048): entries (p-1)*128 .. p*128-1 as DX, DY, 16-bit each,

@@ -8,15 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "core/system_texts.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
 
 inline constexpr const char* kJobFileName = "rs_1.mak";
-inline constexpr const char* kWriteFileFailedText = "传输写文件命令出错,请重新传送";
-inline constexpr const char* kFileInfoFailedText = "传输文件信息出错,请重新传送";
-inline constexpr const char* kHeadParaFailedText = "传输系统参数出错,请重新传送";
-inline constexpr const char* kFileDataFailedText = "传输文件数据出错,请重新传送";
 
 // The member's operation; File_no_begin is the calling object's property (read, and set to 1 after a
 // point table). Returns 1 only when the last file of a set was downloaded, the system data step

@@ -12,8 +12,8 @@ struct ResEntry {
     const char* text;
 };
 constexpr ResEntry kStringTable[] = {
-    {8007, "没连接上激光头，请确认打开激光头电源，需要重新联机吗？"},
-    {8008, "串口命令通讯出错，请检查连接。"},
+    {8007, kReconnectQuestionText},
+    {8008, kCommandFailedText},
     {18007, "can't connect laser head."},
     {18008, "error send command"},
 };

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/system_texts.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
@@ -15,14 +16,6 @@ namespace korvex {
 inline constexpr int16_t kStandAloneCardMode = 1;
 inline constexpr const char* kLinkLineSettings = "115200,n,8,1";
 
-// Texts of the link's message boxes.
-inline constexpr const char* kPortOpenFailedText = "联接脱机端口错误，请检查,错误代码：";
-inline constexpr const char* kPortWord = "端口";
-inline constexpr const char* kBadFlashText = "flash 存在坏块";
-inline constexpr const char* kNoMarkingDataText = "无标刻数据，无法标刻，请先传送数据";
-inline constexpr const char* kUnknownCommandText = "发送一个未知命令！";
-// A controller took the run frame but reported that a job of its set would not run.
-inline constexpr const char* kJobErrorText = "标刻文件出错，无法标刻，请重新传送数据";
 inline constexpr int32_t kReconnectEntry = 8007;   // "can't connect laser head." and the Yes/No question
 inline constexpr int32_t kCommandFailedEntry = 8008;  // "error send command", followed by the code
 

@@ -5,12 +5,10 @@
 
 #include <cstdint>
 
+#include "core/system_texts.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
-
-inline constexpr const char* kSysCommandFailedText = "系统数据传送命令出错";
-inline constexpr const char* kSysPageFailedText = "系统数据传送出错";
 
 // Fills bytSysPage. The last file number, MarkM, m_sel and the laser type must each be 0..255
 // (else an overflow fault); at most 84 files are announced and 85 table entries written.

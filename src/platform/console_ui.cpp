@@ -3,6 +3,8 @@
 
 #include <iostream>
 
+#include "core/system_texts.hpp"
+
 namespace korvex {
 
 const char* buttons_name(Buttons b) { return b == Buttons::ok ? "ok" : "yesno"; }
@@ -26,7 +28,7 @@ const char* answer_name(Answer a) {
 Answer ConsoleUi::message_box(const std::string& text, const std::string& title, Buttons buttons, Icon) {
     Answer answer = Answer::ok;
     if (buttons == Buttons::yes_no) answer = (text == kAbortQuestion) ? Answer::yes : Answer::no;
-    std::cerr << "[" << title << "] " << text << " -> " << answer_name(answer) << std::endl;
+    std::cerr << "[" << title << "] " << Shown_in(Shown_language(), text) << " -> " << answer_name(answer) << std::endl;
     return answer;
 }
 

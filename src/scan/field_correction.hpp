@@ -5,12 +5,10 @@
 
 #include <cstdint>
 
+#include "core/system_texts.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
-
-// Text of the box shown when a corrected position leaves the D/A range (a box without a title).
-inline constexpr const char* kCalibrationErrorText = "校准错误";
 
 // Replaces (x, y), in D/A steps, by the corrected position.
 void Grid_correct(State& s, int32_t& x, int32_t& y);

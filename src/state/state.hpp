@@ -74,6 +74,8 @@ struct State {
 State& thread_state();
 // True once the calling thread has a state.
 bool thread_state_exists();
+// The backends the host set for the calling thread, as set: empty entries are the defaults'.
+Platform configured_platform();
 
 namespace testing {
 // Drops the calling thread's state, so the next object starts from a freshly loaded library.

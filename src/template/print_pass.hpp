@@ -7,12 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/system_texts.hpp"
 #include "state/state.hpp"
 
 namespace korvex {
-
-// Shown (information icon, OK) when a number cell names a catalogued font whose files are missing.
-inline constexpr const char* kNoFontText = "无相应字库！";
 
 // The direct-mode reset before and after a pass: scanner to the field centre, positions and the
 // abort flag cleared, pacing references at now.

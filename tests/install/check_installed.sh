@@ -41,3 +41,7 @@ libdir=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --variable=libdir korvex)
 # shellcheck disable=SC2086
 cc -o "$work/c_pkgconfig" "$docs/examples/c_example.c" $flags -Wl,-rpath,"$libdir" || fail "cc with pkg-config flags"
 "$work/c_pkgconfig" 2>/dev/null | grep -q "$square" || fail "the C example built with pkg-config"
+# shellcheck disable=SC2086
+c++ -std=c++17 -o "$work/cxx_pkgconfig" "$docs/examples/host_example.cpp" $flags -Wl,-rpath,"$libdir" ||
+  fail "c++ -std=c++17 with pkg-config flags"
+"$work/cxx_pkgconfig" 2>/dev/null || fail "the C++ example built with pkg-config"

@@ -1,7 +1,8 @@
 """The Python module against the build tree: a fault inside a member is a korvex.Fault with its
 kind (the laser left off), arguments are checked before they reach C, md lists get the library's
 write-back, marks and pictures come out, an ear-tag plate is marked from lists of strings (and the
-same from numpy arrays), and an object refuses calls from other threads."""
+same from numpy arrays), an object refuses calls from other threads, and a message handler answers the
+machine's boxes while a log handler hears of them and of faults."""
 import os
 import tempfile
 import threading
@@ -138,3 +139,35 @@ class ModuleTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class MessageHandlerTest(unittest.TestCase):
+    def tearDown(self):
+        korvex.set_message_handler(None)
+        korvex.set_log_handler(None)
+
+    def test_handler_answers_each_box_and_the_log_hears_boxes_and_faults(self):
+        korvex.set_platform("simulated", library_folder="/dev/null")  # no grid: initialization says so
+        boxes, log = [], []
+        korvex.set_message_handler(lambda box: boxes.append(box) or "ok")
+        korvex.set_log_handler(lambda level, line: log.append((level, line)))
+        with korvex.Machine() as m:
+            m.Marking_init_pci(128, 0, 0, 1, 0, [0, 0, 0, 0], 1)
+            self.assertEqual(len(boxes), 1)
+            self.assertEqual(boxes[0].text, "无校准数据，标记将会不准确")  # byte-exact
+            self.assertTrue(boxes[0].shown.startswith("No calibration data"), boxes[0].shown)
+            self.assertEqual((boxes[0].title, boxes[0].buttons), ("marking system", "ok"))
+            self.assertEqual(log[-1][0], "info")
+            self.assertTrue(log[-1][1].endswith("-> ok"), log[-1])
+            with self.assertRaises(korvex.Fault) as caught:
+                m.Marking_data([3, 0, 0, 5, 0])
+            self.assertEqual(log[-1], ("error", f"{caught.exception.kind} fault: {caught.exception.message}"))
+
+            # An exception in the handler answers on the safe side and comes back from the call.
+            def refuse(box):
+                raise RuntimeError("operator away")
+            korvex.set_message_handler(refuse)
+            with self.assertRaisesRegex(RuntimeError, "operator away"):
+                m.Marking_init_pci(128, 0, 0, 1, 0, [0, 0, 0, 0], 1)
+            self.assertEqual(log[-1][0], "info")
+            self.assertTrue(log[-1][1].endswith("-> ok"), log[-1])
