@@ -13,6 +13,7 @@ prefix=$work/usr
 lib=$(find "$prefix" -name libkorvex.so -print -quit)
 readelf -d "$lib" | grep -q "SONAME.*libkorvex.so.0" || fail "$lib has no SONAME libkorvex.so.0"
 
+[ -f "$(dirname "$(find "$prefix" -path '*/korvex/__init__.py' -print -quit)")/__init__.pyi" ] || fail "the module's type hints are not installed"
 man=$prefix/share/man/man1/korvex.1
 grep -q '^\.SS "korvex eartag"' "$man" || fail "the manual page has no section for korvex eartag"
 grep -qF -- '\-\-version' "$man" || fail "the manual page does not show --version"
