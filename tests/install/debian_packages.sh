@@ -2,7 +2,7 @@
 # Builds the Debian packages (libkorvex0, libkorvex-dev, python3-korvex, korvex) with
 # dpkg-buildpackage from a copy of the source tree, runs lintian on them (no errors allowed;
 # warnings are printed), checks their contents, then, as root, installs them with apt-get, uses the
-# installed copy as a station would (check_installed.sh), purges them and checks that nothing they
+# installed copy as a station would (check_installed.sh; the Debian interpreter /usr/bin/python3), purges them and checks that nothing they
 # brought is left behind (the Python module's __pycache__ included).
 # It builds the whole project again and changes the system's packages, so it runs only when
 # KORVEX_PACKAGE_TEST=1 (scripts/test.sh --packages); otherwise it reports itself skipped (77).
@@ -69,8 +69,8 @@ purge() { "${apt[@]}" purge "${packages[@]}" >"$work/purge.log" 2>&1; }
 trap 'purge || true' EXIT
 "${apt[@]}" install --no-install-recommends "${debs[@]}" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "apt-get install"; }
 mkdir -p "$work/check" && "$(dirname "$0")/check_installed.sh" /usr "$work/check"
-python3 -c 'import korvex; print(korvex.__version__)' >/dev/null  # writes __pycache__ as root does
-module=$(python3 -c 'import korvex, os; print(os.path.dirname(korvex.__file__))')
+/usr/bin/python3 -c 'import korvex; print(korvex.__version__)' >/dev/null  # writes __pycache__ as root does
+module=$(/usr/bin/python3 -c 'import korvex, os; print(os.path.dirname(korvex.__file__))')
 [ -d "$module/__pycache__" ] || fail "no __pycache__ in $module to check the purge against"
 out=$(man -P cat korvex 2>/dev/null) && grep -q -- "--version" <<<"$out" || fail "man korvex: $out"
 purge || { cat "$work/purge.log"; fail "apt-get purge"; }
