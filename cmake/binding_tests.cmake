@@ -1,13 +1,7 @@
 # Tests of the C and Python interfaces and of the installation: the examples run against the build
-# tree; the Python module's own tests; the Debian package's control data and contents, and its
-# unpacked copy built against from outside (find_package and pkg-config) and used from C, C++,
-# Python and the korvex program.
-# The system's interpreter, the one the Debian package is for (with python3-numpy for the module's
-# tests), rather than whichever python3 comes first on the PATH.
-if(NOT Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
-  set(Python3_EXECUTABLE /usr/bin/python3)
-endif()
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
+# tree; the Python module's own tests; an installed copy built against from outside (find_package
+# and pkg-config) and used from C, C++, Python and the korvex program; the wheel in a fresh venv;
+# the Debian packages built, installed and purged.
 set(KORVEX_PYTHON_ENV "PYTHONPATH=${CMAKE_BINARY_DIR}/python" "PYTHONDONTWRITEBYTECODE=1")
 
 add_test(NAME c_example COMMAND korvex_c_example)
@@ -47,5 +41,17 @@ set_tests_properties(python_example PROPERTIES ENVIRONMENT "${KORVEX_PYTHON_ENV}
                                                PASS_REGULAR_EXPRESSION "line -3333 -3333 3333 -3333"
                                                FAIL_REGULAR_EXPRESSION "${KORVEX_EXAMPLE_FAILS}")
 
-add_test(NAME debian_package COMMAND ${CMAKE_SOURCE_DIR}/tests/install/debian_package.sh ${CMAKE_BINARY_DIR})
-set_tests_properties(debian_package PROPERTIES TIMEOUT 300)
+add_test(NAME installed_copy COMMAND ${CMAKE_SOURCE_DIR}/tests/install/installed_copy.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(installed_copy PROPERTIES TIMEOUT 300)
+
+if(KORVEX_WHEEL_DIR)
+  add_test(NAME python_wheel COMMAND ${CMAKE_SOURCE_DIR}/tests/install/python_wheel.sh ${KORVEX_WHEEL_DIR}
+                                     ${CMAKE_SOURCE_DIR} ${PROJECT_VERSION})
+  set_tests_properties(python_wheel PROPERTIES TIMEOUT 300)
+endif()
+
+# A second whole build (dpkg-buildpackage), and as root an install and purge on this machine: only
+# when asked for (KORVEX_PACKAGE_TEST=1, scripts/test.sh --packages); otherwise reported skipped.
+add_test(NAME debian_packages COMMAND ${CMAKE_SOURCE_DIR}/tests/install/debian_packages.sh ${CMAKE_SOURCE_DIR}
+                                      ${CMAKE_BINARY_DIR}/debian-packages)
+set_tests_properties(debian_packages PROPERTIES TIMEOUT 3600 LABELS long SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)

@@ -28,7 +28,7 @@ configure_file(cmake/korvex.pc.in ${CMAKE_BINARY_DIR}/korvex.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/korvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 install(DIRECTORY python/korvex/ DESTINATION ${KORVEX_PYTHON_DIR}/korvex
-        FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
+        FILES_MATCHING PATTERN "*.py" PATTERN "*.pyi" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
 install(FILES ${CMAKE_BINARY_DIR}/python-install/_location.py DESTINATION ${KORVEX_PYTHON_DIR}/korvex)
 
 file(GLOB KORVEX_DOCS CONFIGURE_DEPENDS docs/*.md docs/*.png)  # the pages and their pictures

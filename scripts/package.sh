@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Debian package korvex_VERSION_ARCH.deb: a build for the /usr prefix in build-deb/ (or
-# KORVEX_DEB_BUILD) of just what the package holds, then cpack. The .deb lands in the project folder
-# (or KORVEX_DEB_OUT); install it with `apt install ./korvex_*.deb`.
+# Builds the Debian packages libkorvex0, libkorvex-dev, python3-korvex and korvex with
+# dpkg-buildpackage (debian/), then checks them with lintian. The .deb files land in the folder
+# above the project (dpkg-buildpackage's place) and are copied to KORVEX_DEB_OUT when it is set.
+# Install them with `apt install ./libkorvex0_*.deb ./korvex_*.deb ...`.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh" --deps
-build="${KORVEX_DEB_BUILD:-$root/build-deb}"
-out="${KORVEX_DEB_OUT:-$root}"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-      -DKORVEX_BENCH=OFF ${KORVEX_CMAKE_ARGS:-} >/dev/null
-cmake --build "$build" -j "$(nproc)" --target korvex korvex_static korvex_picture korvex_cli korvex_fonts
-(cd "$build" && cpack -G DEB >/dev/null)
-for deb in "$build"/korvex_*.deb; do
-  cp "$deb" "$out/"
-  echo "$out/$(basename "$deb")"
+(cd "$root" && DEB_BUILD_OPTIONS="nocheck parallel=$(nproc) ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -b -us -uc)
+version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
+parent=$(dirname "$root")
+lintian --fail-on error "$parent"/korvex_"$version"_*.changes || true
+for deb in "$parent"/{libkorvex0,libkorvex-dev,python3-korvex,korvex}_"$version"_*.deb; do
+  [ -n "${KORVEX_DEB_OUT:-}" ] && cp "$deb" "$KORVEX_DEB_OUT/" && deb="$KORVEX_DEB_OUT/$(basename "$deb")"
+  echo "$deb"
 done

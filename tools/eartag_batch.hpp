@@ -52,7 +52,7 @@ struct EartagOptions {
     std::vector<std::string> numbers;  // first numbers, one per tag
     std::vector<std::string> second;   // second numbers; empty: the last 5 characters of each first number
     BringUp bring_up = BringUp::initlize;
-    std::string library_folder;        // fonts and grid; empty: the default (KORVEX_HOME or beside the program)
+    std::string library_folder;        // fonts and grid; empty: default_library_folder()
     bool pictures = true;
     std::string out_dir;               // PNG per plate here; empty: beside the template
     std::string pdf_path;              // one PDF of all plates instead of PNGs

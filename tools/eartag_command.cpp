@@ -2,6 +2,7 @@
 // eartag_batch.cpp.
 #include <iostream>
 
+#include "cli_usage.hpp"
 #include "eartag_batch.hpp"
 #include "output_options.hpp"
 #include "tool_command.hpp"
@@ -33,7 +34,7 @@ ToolCommand add_eartag_command(CLI::App& app) {
                       "Marking_init_pci, Marking_para, marking_start only (no MarkConfig)")
         ->check(CLI::IsMember({"initlize", "direct"}))
         ->capture_default_str();
-    c.sub->add_option("--library", o.library_folder, "library folder holding font/ and the grid (default: beside the program)");
+    c.sub->add_option("--library", o.library_folder, std::string("library folder holding font/ and the grid (default: ") + kLibraryFolderDefault + ")");
     c.sub->add_option("--out", o.out_dir, "folder for the plates' PNGs (default: beside the template)")
         ->check(output_folder());
     c.sub->add_option("--pdf", o.pdf_path, "draw all plates into one PDF, a page per plate, instead of PNGs")

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "cli_ranges.hpp"
+#include "cli_usage.hpp"
 #include "core/shown_input.hpp"
 #include "font/font_file_cache.hpp"
 #include "font/stroke_glyph.hpp"
@@ -120,7 +121,7 @@ ToolCommand add_fonts_command(CLI::App& app) {
     auto folder = std::make_shared<std::string>();
     ToolCommand c;
     c.sub = app.add_subcommand("fonts", "List the font catalogue and which of its files the font folder holds");
-    c.sub->add_option("--folder", *folder, "library folder (fonts in its font/; default: KORVEX_HOME, else the program's folder)");
+    c.sub->add_option("--folder", *folder, std::string("library folder (fonts in its font/; default: ") + kLibraryFolderDefault + ")");
     c.run = [folder] { return list_fonts(folder->empty() ? default_library_folder() : *folder); };
     return c;
 }

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli_ranges.hpp"
+#include "cli_usage.hpp"
 #include "core/system_texts.hpp"
 #include "controller_command.hpp"
 #include "guarded_command.hpp"
@@ -13,15 +14,17 @@
 #include "mark_command.hpp"
 #include "output_options.hpp"
 #include "korvex/template_view.hpp"
+#include "korvex/korvex.h"
 #include "tool_command.hpp"
 
 int main(int argc, char** argv) {
-    CLI::App app{"korvex: drive a galvanometer laser marking machine, or its simulation"};
+    CLI::App app{"korvex: drive a galvanometer laser marking machine, or its simulation", "korvex"};
     app.require_subcommand(1);
     app.add_option_function<std::string>(
         "--lang", [](const std::string& name) { korvex::Set_shown_language(korvex::Language_named(name)); },
         "language of the machine's messages: zh shows them as the machine words them, any other (en) in English "
         "with the original beside it (default: from LC_ALL, LC_MESSAGES or LANG)");
+    app.set_version_flag("--version", std::string("korvex ") + korvex_version());
 
     auto* run = app.add_subcommand("run", "Play a host script on the simulated machine and write its trace");
     korvex::tool::RunCommand r;
@@ -40,7 +43,7 @@ int main(int argc, char** argv) {
     korvex::tool::MarkCommand m;
     mark->add_option("FILE", m.input, "vector file: the md array as numbers, '#' comments")->required();
     korvex::tool::add_mark_parameter_options(mark, m.params);
-    mark->add_option("--grid", m.grid_folder, "library folder holding the grid file (default: no grid)");
+    mark->add_option("--grid", m.grid_folder, "library folder holding the grid file grid_data.dat (default: no grid)");
     mark->add_flag("--real-time", m.real_time, "pace with the monotonic clock instead of the virtual one");
     korvex::tool::add_card_options(mark, m.card);
     korvex::tool::add_output_options(mark, m.outputs);
@@ -68,7 +71,7 @@ int main(int argc, char** argv) {
         korvex::tool::add_calibrate_command(app),
     };
 
-    CLI11_PARSE(app, argc, argv);
+    if (const auto status = korvex::tool::parse_command_line(app, argc, argv, std::cout, std::cerr)) return *status;
     std::string name = "korvex";
     for (const CLI::App* sub = &app; !sub->get_subcommands().empty();) {
         sub = sub->get_subcommands().front();

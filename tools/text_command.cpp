@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "cli_ranges.hpp"
+#include "cli_usage.hpp"
 #include "core/shown_input.hpp"
 #include "job_interrupt.hpp"
 #include "job_options.hpp"
@@ -135,8 +136,7 @@ ToolCommand add_text_command(CLI::App& app) {
     cmd->add_flag("--italic", c.italic, "italic outline-font characters");
     cmd->add_flag("--outline-off", c.outline_off, "with --fill: mark the hatch lines only, not the outline");
     add_mark_parameter_options(cmd, c.params);
-    cmd->add_option("--folder", c.folder, "library folder with the fonts in font/ (default: KORVEX_HOME, else the "
-                                          "program's folder)");
+    cmd->add_option("--folder", c.folder, std::string("library folder with the fonts in font/ (default: ") + kLibraryFolderDefault + ")");
     cmd->add_flag("--real-time", c.real_time, "pace with the monotonic clock instead of the virtual one");
     add_card_options(cmd, c.card);
     add_output_options(cmd, c.outputs);

@@ -31,6 +31,8 @@ __all__ = ["Fault", "Machine", "Mark", "Picture", "set_platform", "library_folde
            "write_marks", "set_input", "laser_emitting", "time_us", "save_picture", "picture", "version",
            "Message", "set_message_handler", "set_log_handler"]
 
+__version__ = lib.korvex_version().decode("ascii")  # the loaded library's: the module is its interface
+
 
 class Fault(Exception):
     """A failed call: a fault inside a member, or a bad argument at the C boundary.
@@ -173,6 +175,7 @@ class Machine:
     # Properties (slots 1-5)
     @property
     def Name(self):
+        """The object's name (a string the host may set; the library does not use it)."""
         return _string_out(lambda buf, size, length: self._call(lib.korvex_get_Name, buf, size, length))
 
     @Name.setter
@@ -181,6 +184,7 @@ class Machine:
 
     @property
     def File_no_begin(self):
+        """First job number of a stand-alone download (32-bit); Marking_init_pci in stand-alone mode sets it 0."""
         value = ctypes.c_int32()
         self._call(lib.korvex_get_File_no_begin, ctypes.byref(value))
         return value.value
@@ -191,15 +195,21 @@ class Machine:
 
     @property
     def DebugID(self):
+        """The object's serial number, counting the objects the library has made (read only)."""
         value = ctypes.c_int32()
         self._call(lib.korvex_get_DebugID, ctypes.byref(value))
         return value.value
 
     # Members (slots 6-22)
     def e_isMarking(self):
+        """-1 (True) while an e_PrintEarMark print pass runs, 0 otherwise; a pass that faulted leaves it -1."""
         return self._call(lib.korvex_e_isMarking)
 
     def e_PrintEarMark(self, imageData, strNumber1, strNumber2, arr_Size):
+        """Marks one plate of ear tags with the template e_setPrintInfo loaded: per bar-code cell its
+        16x16 dot matrix from imageData (bytes, 32 a tag), its first and second number from
+        strNumber1 and strNumber2 (lists of strings) and its plot cell. arr_Size: byte sizes, the
+        first the number of tags. Returns 0."""
         image, image_n = _bytes(imageData, "imageData")
         n1, n1_n = _strings(strNumber1, "strNumber1")
         n2, n2_n = _strings(strNumber2, "strNumber2")
@@ -207,19 +217,29 @@ class Machine:
         return self._call(lib.korvex_e_PrintEarMark, image, image_n, n1, n1_n, n2, n2_n, sizes, sizes_n)
 
     def e_Initlize(self):
+        """Brings the machine up for ear tags with fixed settings (direct mode, step size 3 um), loads the
+        template MarkConfig and the font catalogue. Returns 0."""
         return self._call(lib.korvex_e_Initlize)
 
     def e_Relese(self):
+        """Releases nothing on the machine (the card and ports stay as they are). Returns 0."""
         return self._call(lib.korvex_e_Relese)
 
     def e_setPrintInfo(self, strTempletFileName):
+        """Loads the ear-tag template pair BASE.mc1 and BASE.nam (strTempletFileName: BASE, a path)."""
         self._call(lib.korvex_e_setPrintInfo, _utf8(strTempletFileName, "strTempletFileName"))
 
     def usb_laser_open(self, laserpower, laserfre, on_off):
+        """Stand-alone mode: switches the controller's laser on (on_off 1) or off (0) at laserpower (%)
+        and laserfre (kHz). Returns 0."""
         return self._call(lib.korvex_usb_laser_open, _real(laserpower, "laserpower", single=True),
                           _real(laserfre, "laserfre", single=True), _int(on_off, 16, "on_off"))
 
     def Marking_init_pci(self, out_data0, out_data1, card, LaserType, lnghead, rs_n, laser_sw):
+        """Brings the machine up. card 0: direct mode through the PCI I/O card (out_data0, out_data1:
+        the two output bytes it starts with, LaserType the laser controller, laser_sw 1 to program
+        it); else stand-alone mode through the serial ports in rs_n (bytes, one a head; lnghead: the
+        head). Loads the field correction grid. Returns 0."""
         ports, ports_n = _bytes(rs_n, "rs_n")
         ints = [_int(v, 16, n) for v, n in ((out_data0, "out_data0"), (out_data1, "out_data1"), (card, "card"),
                                            (LaserType, "LaserType"), (lnghead, "lnghead"))]
@@ -238,17 +258,27 @@ class Machine:
         return self._with_md(md, lambda values, n: self._call(lib.korvex_Marking_data, values, n))
 
     def Marking_end(self, fileno, fileAll, MarkM, m_sel, m_head, md):
+        """Stand-alone mode: packs md (as Marking_data) as job fileno of fileAll and downloads it to
+        head m_head (MarkM: marking mode, m_sel: selection). Returns 1 when the download completed,
+        else 0; a list md gets the values the library stored (clamped)."""
         ints = [_int(v, 32, n) for v, n in ((fileno, "fileno"), (fileAll, "fileAll"), (MarkM, "MarkM"),
                                             (m_sel, "m_sel"), (m_head, "m_head"))]
         return self._with_md(md, lambda values, n: self._call(lib.korvex_Marking_end, *ints, values, n))
 
     def Marking_run(self):
+        """Stand-alone mode: starts the stored jobs on the controllers. Returns 0."""
         return self._call(lib.korvex_Marking_run)
 
     def Marking_stop(self):
+        """Stand-alone mode: stops the controllers' jobs. Returns 0."""
         return self._call(lib.korvex_Marking_stop)
 
     def Marking_para(self, ms, mms, tcf, tch, tof, toh, su, laserpower, laserfre, lasermaxpower, dr_time):
+        """Sets the marking parameters: ms marking speed and mms jump speed (mm/s, up to 15000), tcf
+        and tch the waits before and after the laser gate closes, tof and toh before and after it
+        opens (us), su the step size (um; 1000 / su D/A steps per mm), laserpower (%), laserfre
+        (kHz), lasermaxpower (power at full scale), dr_time the longest wait after a vector (us).
+        Programs the laser controller. Returns 1."""
         tcf, tch, tof, toh, dr_time = (_int(v, 32, n) for v, n in ((tcf, "tcf"), (tch, "tch"), (tof, "tof"),
                                                                    (toh, "toh"), (dr_time, "dr_time")))
         ms, mms, laserpower, laserfre, lasermaxpower = (
@@ -258,22 +288,31 @@ class Machine:
                           lasermaxpower, dr_time)
 
     def Send_cal_data(self, lnghead):
+        """Stand-alone mode: downloads the field correction grid to head lnghead. Returns -1 (True) when
+        the download completed, else 0."""
         return self._call(lib.korvex_Send_cal_data, _int(lnghead, 32, "lnghead"))
 
     def marking_start(self):
+        """Starts marking: the laser gate closed, the scanner at the centre (direct mode), or an empty
+        job buffer (stand-alone mode). Returns 0."""
         return self._call(lib.korvex_marking_start)
 
     def port_Out_bit(self, intBit, intV):
+        """Drives output bit intBit (0-15) to the raw level intV (0 or 1). Returns 0."""
         return self._call(lib.korvex_port_Out_bit, _int(intBit, 16, "intBit"), _int(intV, 16, "intV"))
 
     def port_In_Bit(self, intBit):
+        """Reads input bit intBit (0-15): returns its level, 0 or 1."""
         return self._call(lib.korvex_port_In_Bit, _int(intBit, 16, "intBit"))
 
     def Marking_DA(self, V, P):
+        """Writes V volts (-10 to +10 for full scale) to the scanner's D/A channel P (0 or 1; another
+        channel writes nothing). Returns 0."""
         return self._call(lib.korvex_Marking_DA, _real(V, "V"), _int(P, 16, "P"))
 
 
 def version():
+    """The library's version, as korvex.__version__."""
     return _text(lib.korvex_version())
 
 
@@ -305,6 +344,7 @@ def marks():
 
 
 def clear_marks():
+    """Forgets the marks the thread's simulated machine has made."""
     _check(lib.korvex_sim_clear_marks())
 
 
@@ -319,12 +359,14 @@ def set_input(bit, level):
 
 
 def laser_emitting():
+    """True while the simulated laser emits (its gate open and the laser on)."""
     value = ctypes.c_int32()
     _check(lib.korvex_sim_laser_emitting(ctypes.byref(value)))
     return bool(value.value)
 
 
 def time_us():
+    """The simulated machine's time in microseconds since it started."""
     value = ctypes.c_double()
     _check(lib.korvex_sim_time_us(ctypes.byref(value)))
     return value.value
@@ -348,6 +390,7 @@ class Picture:
         return self.png
 
     def save(self, path):
+        """Writes the PNG bytes to path."""
         with open(path, "wb") as f:
             f.write(self.png)
 

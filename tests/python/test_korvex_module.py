@@ -1,8 +1,11 @@
 """The Python module against the build tree: a fault inside a member is a korvex.Fault with its
 kind (the laser left off), arguments are checked before they reach C, md lists get the library's
 write-back, marks and pictures come out, an ear-tag plate is marked from lists of strings (and the
-same from numpy arrays), an object refuses calls from other threads, and a message handler answers the
-machine's boxes while a log handler hears of them and of faults."""
+same from numpy arrays), an object refuses calls from other threads, a message handler answers the
+machine's boxes while a log handler hears of them and of faults, and everything public has a
+docstring and a type hint in __init__.pyi."""
+import ast
+import inspect
 import os
 import tempfile
 import threading
@@ -127,6 +130,21 @@ class ModuleTest(unittest.TestCase):
         thread.join()
         self.assertEqual([(f.kind, "another thread" in f.message) for f in caught], [("argument", True)] * 2)
         self.assertEqual(self.m.e_Relese(), 0)
+
+    def test_every_public_name_is_documented_and_typed(self):
+        with open(os.path.join(os.path.dirname(korvex.__file__), "__init__.pyi")) as f:
+            stub = ast.parse(f.read())
+        typed = {node.name: node for node in stub.body if isinstance(node, (ast.ClassDef, ast.FunctionDef))}
+        typed_members = {n.name for n in typed["Machine"].body if isinstance(n, ast.FunctionDef)}
+        self.assertRegex(korvex.__version__, r"^\d+\.\d+")
+        for name in korvex.__all__:
+            self.assertIn(name, typed, f"{name} has no type hints in __init__.pyi")
+            self.assertTrue(inspect.getdoc(getattr(korvex, name)), f"{name} has no docstring")
+        for name, member in vars(korvex.Machine).items():
+            if name.startswith("_"):
+                continue
+            self.assertIn(name, typed_members, f"Machine.{name} has no type hints in __init__.pyi")
+            self.assertTrue(inspect.getdoc(member), f"Machine.{name} has no docstring")
 
     @staticmethod
     def _faults(*calls):
