@@ -13,6 +13,7 @@
 
 #include "card_options.hpp"
 #include "mark_picture.hpp"
+#include "plate_ledger.hpp"
 
 namespace korvex::tool {
 
@@ -61,6 +62,8 @@ struct EartagOptions {
     bool real_time = false;
     CardChoice card;                   // the real card: the plates are marked on it, nothing is drawn or read back
     double progress_interval_s = 2.0;  // wall seconds between progress lines on long batches
+    PlateLedger* ledger = nullptr;     // records each plate before, while and after it is marked;
+                                       // with no numbers, the ledger's queue chooses the plates
 };
 
 struct EartagReport {

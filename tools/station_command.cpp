@@ -14,6 +14,7 @@
 #include "eartag_batch.hpp"
 #include "korvex/fault.hpp"
 #include "station/journal.hpp"
+#include "station_names.hpp"
 #include "template_tags.hpp"
 #include "tool_command.hpp"
 
@@ -31,12 +32,6 @@ struct StationArgs {
     int64_t count = 0, plate = 0;
     int tags_per_plate = 0;
 };
-
-std::string default_operator() {
-    for (const char* name : {"KORVEX_OPERATOR", "USER", "LOGNAME"})
-        if (const char* v = std::getenv(name); v && *v) return v;
-    return "operator";
-}
 
 std::string counts_text(const station::StateCounts& c) {
     std::string s;
