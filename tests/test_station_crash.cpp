@@ -3,9 +3,7 @@
 // is in exactly one state, none was marked twice, none vanished, and the killed plate is
 // `interrupted` (held for an operator) or complete, never `marking`.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,30 +12,12 @@
 #include <random>
 #include <thread>
 
+#include "korvex_process.hpp"
 #include "station/journal.hpp"
-
-extern char** environ;
 
 namespace {
 
 using namespace korvex::station;
-
-// Starts `korvex ARGS…` with its output thrown away; returns its pid.
-pid_t start_korvex(const std::vector<std::string>& args) {
-    std::vector<std::string> all{KORVEX_CLI};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    return rc == 0 ? pid : -1;
-}
 
 // The lot's numbers: "9820000000LLNNN" style, 15 digits.
 std::string lot_number(int lot, int n) {

@@ -313,8 +313,10 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
 
     report.tags = static_cast<int>(o.numbers.size());
     report.plates = (report.tags + per_plate - 1) / per_plate;
-    err << "korvex eartag: " << report.tags << " tags on " << report.plates << " plates of " << per_plate << " ("
-        << shown_base << ")\n";
+    if (o.ledger && o.numbers.empty())
+        err << "korvex eartag: the journal's queued plates of " << per_plate << " (" << shown_base << ")\n";
+    else
+        err << "korvex eartag: " << report.tags << " tags on " << report.plates << " plates of " << per_plate << " (" << shown_base << ")\n";
 
     std::optional<PdfBook> book;
     if (o.pictures && !o.pdf_path.empty()) {
@@ -372,6 +374,14 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
             }
         }
         const int count = static_cast<int>(tags.size());
+        if (count > per_plate) {
+            // An order cut for another template: marking would drop tags the journal calls marked.
+            report.failure = "plate " + std::to_string(plate) + " holds " + std::to_string(count) + " tags but " + shown_base + " has " +
+                             std::to_string(per_plate) + " bar-code cells; nothing was marked";
+            err << "korvex eartag: " << report.failure << "\n";
+            ledger_call(report, err, [&] { o.ledger->plate_stopped(report.failure); });
+            break;
+        }
         // A plate with fewer tags than cells: the rest get a blank code (border only) and no numbers,
         // never the entries an earlier plate left in the library's tables.
         image.assign(static_cast<std::size_t>(per_plate) * kTagCodeBytes, 0);
