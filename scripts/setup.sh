@@ -15,6 +15,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   dpkg-dev file binutils  # the Debian package: cpack's dependency scan (dpkg-shlibdeps, file), readelf
   libsqlite3-dev libpqxx-dev postgresql  # the station's journal; its tests start their own PostgreSQL cluster
+  libcpp-httplib-dev nlohmann-json3-dev  # korvex station serve: its HTTP JSON API
 )
 
 missing=()

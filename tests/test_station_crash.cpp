@@ -43,7 +43,16 @@ TEST(StationCrash, KilledAtRandomLosesAndRepeatsNothing) {
         const pid_t pid = start_korvex({"eartag", base, "--numbers", numbers, "--no-pictures", "--verify", "--bring-up", "direct",
                                         "--journal", db, "--station", station.station, "--operator", "ann"});
         ASSERT_GT(pid, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 1100)(random)));
+        // A third of the kills fall at a random moment after the start (mostly before the first
+        // plate); the rest at a random moment after a plate began (while marking, in the commits
+        // of its end, or on a later plate), whatever the machine's load.
+        if (run % 3 != 0) {
+            Journal watch = Journal::open(db);
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (watch.plates(PlateState::marking).empty() && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, run % 3 ? 500 : 400)(random)));
         ::kill(pid, SIGKILL);
         int status = 0;
         ::waitpid(pid, &status, 0);

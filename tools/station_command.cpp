@@ -16,6 +16,7 @@
 #include "station/journal.hpp"
 #include "station_names.hpp"
 #include "station_run.hpp"
+#include "station_serve.hpp"
 #include "station_templates.hpp"
 #include "template_tags.hpp"
 #include "tool_command.hpp"
@@ -35,6 +36,7 @@ struct StationArgs {
     int tags_per_plate = 0;
     double plate_s = 0.0;
     bool verify = false;
+    ServeOptions serve;
 };
 
 std::string counts_text(const station::StateCounts& c) {
@@ -150,9 +152,16 @@ ToolCommand add_station_command(CLI::App& app) {
     run->add_option("--templates", a->templates, "the template folder")->capture_default_str();
     run->add_flag("--verify", a->verify, "read every code back from the simulated marks and record it");
     run->add_option("--plate-s", a->plate_s, "each plate takes at least this many seconds (a fixed pacing)")->check(CLI::Range(0.0, 3600.0));
+    CLI::App* serve = add(c.sub, "serve", "The station as a service: the journal's HTTP JSON API and a runner marking the queue");
+    serve->add_option("--listen", a->serve.listen, "HOST:PORT (an address other than the loopback needs --token-file)")->capture_default_str();
+    serve->add_option("--templates", a->templates, "the template folder (orders name templates inside it only)");
+    serve->add_option("--token-file", a->serve.token_file, "a file whose first line is the token mutating requests must carry");
+    serve->add_option("--station", a->station, "this station's name (default: KORVEX_STATION or the host name)");
+    serve->add_flag("--demo", a->serve.demo, "add a demo pool of 100 numbers; the templates default to ./examples");
+    serve->add_flag("--no-run", [a](int64_t) { a->serve.run = false; }, "do not mark (the journal's API only)");
     CLI::App* migrate = add(c.sub, "migrate", "Bring the journal's schema up to date (creates it in an empty database)");
 
-    c.run = [a, pool_add, order, status, report, void_cmd, confirm, reprint, recover, run, migrate] {
+    c.run = [a, pool_add, order, status, report, void_cmd, confirm, reprint, recover, run, serve, migrate] {
         std::ostream& out = std::cout;
         const std::string name = "korvex station";
         const Actor who{a->operator_name, ""};
@@ -163,6 +172,14 @@ ToolCommand add_station_command(CLI::App& app) {
                 out << "journal " << j.shown_target() << ": schema version " << r.from_version
                     << (r.from_version == r.to_version ? ", up to date" : " -> " + std::to_string(r.to_version)) << "\n";
                 return 0;
+            }
+            if (*serve) {
+                ServeOptions o = a->serve;
+                o.db = a->db;
+                o.templates = a->templates;
+                o.operator_name = a->operator_name;
+                o.station = a->station;
+                return serve_station(o, out, std::cerr);
             }
             Journal j = Journal::open(a->db);
             if (*pool_add) {

@@ -17,9 +17,11 @@ namespace {
 // whose machine takes that long would.
 class PacedLedger : public JournalLedger {
 public:
-    PacedLedger(station::Journal& j, const station::Actor& who, const std::string& tmpl, int64_t order, double plate_s)
-        : JournalLedger(j, who, tmpl, order), plate_s_(plate_s) {}
+    PacedLedger(station::Journal& j, const station::Actor& who, const std::string& tmpl, int64_t order, double plate_s,
+                const std::atomic<bool>* hold)
+        : JournalLedger(j, who, tmpl, order), plate_s_(plate_s), hold_(hold) {}
     std::optional<std::vector<std::string>> begin_plate(const std::vector<std::string>& planned) override {
+        if (hold_ && *hold_) return std::nullopt;
         started_ = std::chrono::steady_clock::now();
         return JournalLedger::begin_plate(planned);
     }
@@ -31,6 +33,7 @@ public:
 
 private:
     double plate_s_;
+    const std::atomic<bool>* hold_;
     std::chrono::steady_clock::time_point started_;
 };
 
@@ -44,7 +47,7 @@ int run_station(station::Journal& journal, const StationRunOptions& o, std::ostr
             << (p.note.empty() ? "" : ": " + Shown_input(p.note)) << "); decide on it first: korvex station confirm|void --plate " << p.id << "\n";
     if (!held.empty()) return 1;
     int plates = 0;
-    while (true) {
+    while (!(o.hold && *o.hold)) {
         const auto next = journal.plates(station::PlateState::queued, {}, 1);
         if (next.empty()) break;
         const station::Plate& first = next[0];
@@ -57,7 +60,7 @@ int run_station(station::Journal& journal, const StationRunOptions& o, std::ostr
             err << name << ": order " << first.order_id << ": " << e.what() << "\n";
             return 2;
         }
-        PacedLedger ledger(journal, o.station, first.template_name, first.order_id, o.plate_s);
+        PacedLedger ledger(journal, o.station, first.template_name, first.order_id, o.plate_s, o.hold);
         batch.ledger = &ledger;
         EartagReport report;
         const int status = run_eartag(batch, out, err, &report);

@@ -5,6 +5,7 @@
 // its ledger. Several stations on one PostgreSQL journal share the queue.
 #pragma once
 
+#include <atomic>
 #include <iosfwd>
 #include <string>
 
@@ -17,6 +18,7 @@ struct StationRunOptions {
     std::string templates = ".";  // the template folder
     station::Actor station;
     EartagOptions batch;          // how each plate is marked (no numbers: the queue's)
+    const std::atomic<bool>* hold = nullptr;  // while set, no plate is begun (a pause between plates)
     double plate_s = 0.0;         // > 0: each plate takes at least this long (wall), a fixed pacing
 };
 
