@@ -75,6 +75,13 @@ TEST(StationServe, BadRequestsGetA4xxAndChangeNothing) {
         const auto ok = c.Post("/api/orders", R"({"pool":"lot","template":"tag","count":2})", "application/json");
         ASSERT_TRUE(ok);
         EXPECT_EQ(ok->status, 200) << ok->body;
+        // The feed sends the order's plate as it was queued.
+        std::string feed;
+        c.Get("/api/feed?after=0", [&](const char* data, std::size_t n) {
+            feed.append(data, n);
+            return feed.find("\"queued\"") == std::string::npos;
+        });
+        EXPECT_NE(feed.find("data: {"), std::string::npos) << feed;
     }
     // Beyond the loopback: a token file is required, and every mutating request carries the token.
     EXPECT_EQ(wait_korvex(start_korvex({"station", "serve", "--db", db, "--listen", "0.0.0.0:" + std::to_string(port)})), 2);

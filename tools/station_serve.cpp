@@ -85,6 +85,11 @@ json plate_json(const station::Plate& p) {
             {"reprint_of", p.reprint_of}, {"numbers", tags}};
 }
 
+json event_json(const station::JournalEvent& e) {
+    return {{"id", e.id},           {"at", e.happened_at}, {"kind", e.kind}, {"number", e.number}, {"plate", e.plate_id},
+            {"station", e.station}, {"operator", e.operator_name}, {"from", e.from_state}, {"to", e.to_state}, {"note", e.note}};
+}
+
 bool loopback(const std::string& host) { return host == "127.0.0.1" || host == "localhost" || host == "::1"; }
 
 class Service {
@@ -115,11 +120,31 @@ public:
         get(s, "/api/events", [this](const httplib::Request& r) {
             const int64_t after = r.has_param("after") ? std::strtoll(r.get_param_value("after").c_str(), nullptr, 10) : 0;
             json list = json::array();
-            for (const station::JournalEvent& e : journal_.events_after(after, 500))
-                list.push_back({{"id", e.id}, {"at", e.happened_at}, {"kind", e.kind}, {"number", e.number}, {"plate", e.plate_id},
-                                {"station", e.station}, {"operator", e.operator_name}, {"from", e.from_state}, {"to", e.to_state},
-                                {"note", e.note}});
+            for (const station::JournalEvent& e : journal_.events_after(after, 500)) list.push_back(event_json(e));
             return list;
+        });
+        // Server-sent events: the journal's changes as they are committed, each one `data: {json}`,
+        // from the event after ?after=N (or the Last-Event-ID a reconnecting browser sends).
+        s.Get("/api/feed", [this](const httplib::Request& req, httplib::Response& res) {
+            std::string from = req.has_param("after") ? req.get_param_value("after") : req.get_header_value("Last-Event-ID");
+            const auto after = std::make_shared<int64_t>(from.empty() || from.size() > 18 || from.find_first_not_of("0123456789") != std::string::npos
+                                                              ? 0
+                                                              : std::stoll(from));
+            res.set_header("Cache-Control", "no-cache");
+            res.set_chunked_content_provider("text/event-stream", [this, after](std::size_t, httplib::DataSink& sink) {
+                std::string chunk;
+                {
+                    std::lock_guard lock(mutex_);
+                    for (const station::JournalEvent& e : journal_.events_after(*after, 200)) {
+                        *after = e.id;
+                        chunk += "id: " + std::to_string(e.id) + "\ndata: " + event_json(e).dump() + "\n\n";
+                    }
+                }
+                if (chunk.empty()) chunk = ": idle\n\n";  // finds a closed connection
+                if (!sink.write(chunk.data(), chunk.size())) return false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(250));
+                return !quit_.load();
+            });
         });
         s.Get("/api/report", [this](const httplib::Request&, httplib::Response& res) {
             std::ostringstream csv;
