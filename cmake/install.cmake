@@ -11,6 +11,7 @@ install(TARGETS korvex korvex_static korvex_picture EXPORT korvexTargets
 install(TARGETS korvex_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY include/korvex DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${KORVEX_FONT_DIR}/ DESTINATION ${KORVEX_INSTALL_DATADIR}/font)
+install(DIRECTORY www/ DESTINATION ${KORVEX_INSTALL_DATADIR}/www)  # the station's operator page
 
 set(KORVEX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/korvex)
 install(EXPORT korvexTargets NAMESPACE korvex:: DESTINATION ${KORVEX_CMAKE_DIR})

@@ -16,6 +16,7 @@ PACKAGES=(
   dpkg-dev file binutils  # the Debian package: cpack's dependency scan (dpkg-shlibdeps, file), readelf
   libsqlite3-dev libpqxx-dev postgresql  # the station's journal; its tests start their own PostgreSQL cluster
   libcpp-httplib-dev nlohmann-json3-dev  # korvex station serve: its HTTP JSON API
+  chromium chromium-driver python3-selenium  # the operator page's browser test
 )
 
 missing=()

@@ -334,6 +334,8 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     auto next_progress = wall_start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                           std::chrono::duration<double>(o.progress_interval_s));
 
+    std::optional<LiveMarksFeed> live;
+    if (o.live) live.emplace(machine, *o.live, head);
     std::vector<uint8_t> image, sizes;
     std::vector<std::string> first(static_cast<std::size_t>(per_plate)), second(static_cast<std::size_t>(per_plate));
     const bool queue = o.ledger && o.numbers.empty();  // the ledger's queue chooses the plates
@@ -397,7 +399,9 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
 
         machine.model().clear_marks();
         const double t0 = machine.now_us(), on0 = meter.total_us();
+        if (live) live->start();
         const bool ok = call("e_PrintEarMark", [&] { dll.e_PrintEarMark(image, first, second, sizes); });
+        if (live) live->end();
         bool go_on = ok;
         if (o.ledger && !ledger_call(report, err, [&] {
                 if (ok)

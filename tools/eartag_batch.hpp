@@ -14,6 +14,7 @@
 #include "card_options.hpp"
 #include "mark_picture.hpp"
 #include "plate_ledger.hpp"
+#include "plate_live.hpp"
 
 namespace korvex::tool {
 
@@ -64,6 +65,7 @@ struct EartagOptions {
     double progress_interval_s = 2.0;  // wall seconds between progress lines on long batches
     PlateLedger* ledger = nullptr;     // records each plate before, while and after it is marked;
                                        // with no numbers, the ledger's queue chooses the plates
+    LivePlate* live = nullptr;         // each plate's marks, machine time and gate as they are made
 };
 
 struct EartagReport {

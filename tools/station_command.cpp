@@ -158,6 +158,9 @@ ToolCommand add_station_command(CLI::App& app) {
     serve->add_option("--token-file", a->serve.token_file, "a file whose first line is the token mutating requests must carry");
     serve->add_option("--station", a->station, "this station's name (default: KORVEX_STATION or the host name)");
     serve->add_flag("--demo", a->serve.demo, "add a demo pool of 100 numbers; the templates default to ./examples");
+    serve->add_flag("--real-time", a->serve.real_time, "pace the simulated machine with the monotonic clock (a plate takes its machine time)");
+    serve->add_option("--plate-s", a->serve.plate_s, "each plate takes at least this many seconds (a fixed pacing)")->check(CLI::Range(0.0, 3600.0));
+    serve->add_option("--www", a->serve.www, "the operator page's folder (default: the installed one, else the source tree's www/)");
     serve->add_flag("--no-run", [a](int64_t) { a->serve.run = false; }, "do not mark (the journal's API only)");
     CLI::App* migrate = add(c.sub, "migrate", "Bring the journal's schema up to date (creates it in an empty database)");
 

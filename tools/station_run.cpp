@@ -18,12 +18,14 @@ namespace {
 class PacedLedger : public JournalLedger {
 public:
     PacedLedger(station::Journal& j, const station::Actor& who, const std::string& tmpl, int64_t order, double plate_s,
-                const std::atomic<bool>* hold)
-        : JournalLedger(j, who, tmpl, order), plate_s_(plate_s), hold_(hold) {}
+                const std::atomic<bool>* hold, LivePlate* live)
+        : JournalLedger(j, who, tmpl, order), plate_s_(plate_s), hold_(hold), live_(live) {}
     std::optional<std::vector<std::string>> begin_plate(const std::vector<std::string>& planned) override {
         if (hold_ && *hold_) return std::nullopt;
         started_ = std::chrono::steady_clock::now();
-        return JournalLedger::begin_plate(planned);
+        auto begun = JournalLedger::begin_plate(planned);
+        if (begun && live_) live_->begin(plate_id(), *begun);
+        return begun;
     }
     void plate_marked() override {
         JournalLedger::plate_marked();
@@ -34,6 +36,7 @@ public:
 private:
     double plate_s_;
     const std::atomic<bool>* hold_;
+    LivePlate* live_;
     std::chrono::steady_clock::time_point started_;
 };
 
@@ -60,8 +63,9 @@ int run_station(station::Journal& journal, const StationRunOptions& o, std::ostr
             err << name << ": order " << first.order_id << ": " << e.what() << "\n";
             return 2;
         }
-        PacedLedger ledger(journal, o.station, first.template_name, first.order_id, o.plate_s, o.hold);
+        PacedLedger ledger(journal, o.station, first.template_name, first.order_id, o.plate_s, o.hold, o.live);
         batch.ledger = &ledger;
+        batch.live = o.live;
         EartagReport report;
         const int status = run_eartag(batch, out, err, &report);
         plates += report.plates_marked;

@@ -20,6 +20,7 @@ struct StationRunOptions {
     EartagOptions batch;          // how each plate is marked (no numbers: the queue's)
     const std::atomic<bool>* hold = nullptr;  // while set, no plate is begun (a pause between plates)
     double plate_s = 0.0;         // > 0: each plate takes at least this long (wall), a fixed pacing
+    LivePlate* live = nullptr;    // the plate being marked, for the operator page
 };
 
 // Exit status 0 when the queue is empty, 1 when the station holds plates waiting for a decision

@@ -3,16 +3,22 @@
 
 #include <httplib.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <set>
+#include <cmath>
 #include <sstream>
 #include <thread>
 
 #include "core/shown_input.hpp"
+#include "job_interrupt.hpp"
+#include "plate_live.hpp"
 #include "station_run.hpp"
 #include "station_templates.hpp"
 #include "template_tags.hpp"
@@ -123,26 +129,49 @@ public:
             for (const station::JournalEvent& e : journal_.events_after(after, 500)) list.push_back(event_json(e));
             return list;
         });
-        // Server-sent events: the journal's changes as they are committed, each one `data: {json}`,
-        // from the event after ?after=N (or the Last-Event-ID a reconnecting browser sends).
+        // Server-sent events, every 50 ms: the journal's changes as they are committed, each one
+        // `data: {json}` with its event id, from the event after ?after=N (or the Last-Event-ID a
+        // reconnecting browser sends); `event: live` with the plate being marked (its new marks in
+        // field mm, machine time, gate) when it changed; `event: message` per station message.
         s.Get("/api/feed", [this](const httplib::Request& req, httplib::Response& res) {
             std::string from = req.has_param("after") ? req.get_param_value("after") : req.get_header_value("Last-Event-ID");
-            const auto after = std::make_shared<int64_t>(from.empty() || from.size() > 18 || from.find_first_not_of("0123456789") != std::string::npos
-                                                              ? 0
-                                                              : std::stoll(from));
+            struct Feed {
+                int64_t after = 0;
+                LiveCursor cursor;
+                int tick = 0;
+                std::string last_live;
+            };
+            const auto feed = std::make_shared<Feed>();
+            feed->after = from.empty() || from.size() > 18 || from.find_first_not_of("0123456789") != std::string::npos ? 0 : std::stoll(from);
             res.set_header("Cache-Control", "no-cache");
-            res.set_chunked_content_provider("text/event-stream", [this, after](std::size_t, httplib::DataSink& sink) {
+            res.set_chunked_content_provider("text/event-stream", [this, feed](std::size_t, httplib::DataSink& sink) {
                 std::string chunk;
-                {
+                if (feed->tick++ % 5 == 0) {
                     std::lock_guard lock(mutex_);
-                    for (const station::JournalEvent& e : journal_.events_after(*after, 200)) {
-                        *after = e.id;
+                    for (const station::JournalEvent& e : journal_.events_after(feed->after, 200)) {
+                        feed->after = e.id;
                         chunk += "id: " + std::to_string(e.id) + "\ndata: " + event_json(e).dump() + "\n\n";
                     }
                 }
-                if (chunk.empty()) chunk = ": idle\n\n";  // finds a closed connection
-                if (!sink.write(chunk.data(), chunk.size())) return false;
-                std::this_thread::sleep_for(std::chrono::milliseconds(250));
+                const LivePlate::Snapshot now = live_.since(feed->cursor);
+                for (const auto& [n, line] : now.new_messages)
+                    chunk += "event: message\ndata: " + json{{"n", n}, {"text", line}}.dump(-1, ' ', false, json::error_handler_t::replace) + "\n\n";
+                json l = live_json(now);
+                const std::string state = l.dump();
+                if (!now.new_marks.empty() || state != feed->last_live) {
+                    feed->last_live = state;
+                    json marks = json::array();
+                    for (const LiveMark& m : now.new_marks) {
+                        const auto r = [](float v) { return std::round(v * 1000.0) / 1000.0; };
+                        marks.push_back(m.dot ? json::array({r(m.x0_mm), r(m.y0_mm)}) : json::array({r(m.x0_mm), r(m.y0_mm), r(m.x1_mm), r(m.y1_mm)}));
+                    }
+                    l["new_marks"] = marks;
+                    l["from_start"] = now.new_marks.size() == now.marks;
+                    chunk += "event: live\ndata: " + l.dump() + "\n\n";
+                }
+                if (chunk.empty() && feed->tick % 20 == 0) chunk = ": idle\n\n";  // finds a closed connection
+                if (!chunk.empty() && !sink.write(chunk.data(), chunk.size())) return false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
                 return !quit_.load();
             });
         });
@@ -195,6 +224,14 @@ public:
             paused_ = true;
             return json{{"paused", true}};
         });
+        // The library's stop: the operator's stop key held in the running call (the library takes
+        // it when the laser next switches: the gate closes, the call returns and the plate becomes
+        // `interrupted`, held for a decision), and no further plate begun until resumed.
+        post(s, "/api/stop", {}, [this](const json&, const httplib::Request&) {
+            paused_ = true;
+            JobInterrupt::request_stop();
+            return json{{"stopping", true}, {"paused", true}};
+        });
         post(s, "/api/resume", {}, [this](const json&, const httplib::Request&) {
             paused_ = false;
             return json{{"paused", false}};
@@ -214,11 +251,17 @@ public:
             r.batch.verify = true;
             r.batch.picture.head_steps_per_mm = 0.0;
             r.hold = &paused_;
+            r.live = &live_;
+            r.batch.real_time = o_.real_time;
+            r.plate_s = o_.plate_s;
+            LiveMessageBuf messages(err_.rdbuf(), live_);
+            std::ostream err(&messages);
             while (!quit_) {
                 if (!paused_) {
                     std::ostringstream out;
-                    run_station(journal, r, out, err_);
+                    run_station(journal, r, out, err);
                 }
+                JobInterrupt::clear_stop();  // a stop asked for during that run took effect there, or found nothing marking
                 for (int i = 0; i < 10 && !quit_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
         } catch (const std::exception& e) {
@@ -275,7 +318,13 @@ private:
             for (station::PlateState st : station::kPlateStates) plates[station::state_name(st)] = o.plates[static_cast<std::size_t>(st)];
             orders.push_back({{"id", o.id}, {"pool", o.pool}, {"template", o.template_name}, {"tags", o.tag_count}, {"plates", plates}});
         }
-        return {{"station", o_.station}, {"paused", paused_.load()}, {"pools", pools}, {"orders", orders}};
+        LiveCursor none;
+        return {{"station", o_.station}, {"paused", paused_.load()}, {"stopping", JobInterrupt::stop_requested()},
+                {"live", live_json(live_.since(none))}, {"pools", pools}, {"orders", orders}};
+    }
+    static json live_json(const LivePlate::Snapshot& l) {
+        return {{"plate", l.plate}, {"run", l.run}, {"tags", l.tags}, {"marking", l.marking}, {"gate", l.gate_emitting ? "open" : "closed"},
+                {"machine_us", std::round(l.machine_us)}, {"marks", l.marks}, {"expected_marks", l.expected_marks}};
     }
 
     const ServeOptions& o_;
@@ -283,13 +332,29 @@ private:
     std::mutex mutex_;
     Journal journal_;
     std::atomic<bool> paused_{false}, quit_{false};
+    LivePlate live_;
 };
+
+// The operator page's folder: installed beside the program (BIN/../share/korvex/www, wherever the
+// installation was moved), at the configured install path, else the source tree's www/.
+std::string operator_page_folder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    std::vector<std::filesystem::path> places;
+    if (!ec) places.push_back(exe.parent_path().parent_path() / "share/korvex/www");
+    places.push_back(KORVEX_WWW_INSTALL_DIR);
+    places.push_back(KORVEX_WWW_SOURCE_DIR);
+    for (const auto& p : places)
+        if (std::filesystem::exists(p / "index.html", ec)) return p.string();
+    return "";
+}
 
 }  // namespace
 
 int serve_station(const ServeOptions& given, std::ostream& out, std::ostream& err) {
     const std::string name = "korvex station serve";
     ServeOptions o = given;
+    if (o.www.empty()) o.www = operator_page_folder();
     const std::size_t colon = o.listen.rfind(':');
     std::string host = colon == std::string::npos ? o.listen : o.listen.substr(0, colon);
     if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
@@ -324,6 +389,9 @@ int serve_station(const ServeOptions& given, std::ostream& out, std::ostream& er
         }
         httplib::Server server;
         service.routes(server, token);
+        if (o.www.empty() || !server.set_mount_point("/", o.www))
+            err << name << ": the operator page's folder " << (o.www.empty() ? "was not found" : Shown_input(o.www, kShownPathChars) + " cannot be served")
+                << "; the API is served alone\n";
         const int port = std::stoi(port_text);
         if (!server.bind_to_port(host, port)) {
             err << name << ": cannot listen on " << Shown_input(o.listen) << "\n";
