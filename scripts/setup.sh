@@ -18,6 +18,8 @@ PACKAGES=(
   debhelper dh-python fakeroot lintian help2man  # the Debian packages (scripts/package.sh), the manual page
   python3-venv python3-pip python3-setuptools python3-wheel  # the Python wheel, and the fresh venv it is tried in
   libsqlite3-dev libpqxx-dev postgresql  # the station's journal; its tests start their own PostgreSQL cluster
+  libcpp-httplib-dev nlohmann-json3-dev  # korvex station serve: its HTTP JSON API
+  chromium chromium-driver python3-selenium  # the operator page's browser test
 )
 
 missing=()

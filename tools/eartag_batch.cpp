@@ -118,6 +118,24 @@ bool marks_in_box(const std::vector<Mark>& marks, const CellBox& box, double hea
     });
 }
 
+// The second number a tag gets unless given: its last characters (the animal's management number).
+std::string default_second(const std::string& number) {
+    return number.size() > kSecondDigits ? number.substr(number.size() - kSecondDigits) : number;
+}
+
+// A call to the batch's ledger; false (and the failure said) when it threw.
+template <typename F>
+bool ledger_call(EartagReport& report, std::ostream& err, F&& f) {
+    try {
+        f();
+        return true;
+    } catch (const std::exception& e) {
+        report.failure = std::string("journal: ") + e.what();
+        err << "korvex eartag: " << report.failure << "\n";
+        return false;
+    }
+}
+
 }  // namespace
 
 std::string check_tag_number(const std::string& number, const std::string& number_chars, const std::string& place) {
@@ -229,11 +247,6 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         err << "korvex eartag: " << e.what() << "; nothing was marked\n";
         return 2;
     }
-    auto second_of = [&](std::size_t i) {
-        if (!o.second.empty()) return o.second[i];
-        const std::string& n = o.numbers[i];
-        return n.size() > kSecondDigits ? n.substr(n.size() - kSecondDigits) : n;
-    };
     try {
         PictureOptions checked = o.picture;
         if (checked.head_steps_per_mm == 0.0) checked.head_steps_per_mm = 100.0;  // 0: the template's, known later
@@ -296,8 +309,10 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
 
     report.tags = static_cast<int>(o.numbers.size());
     report.plates = (report.tags + per_plate - 1) / per_plate;
-    err << "korvex eartag: " << report.tags << " tags on " << report.plates << " plates of " << per_plate << " ("
-        << shown_base << ")\n";
+    if (o.ledger && o.numbers.empty())
+        err << "korvex eartag: the journal's queued plates of " << per_plate << " (" << shown_base << ")\n";
+    else
+        err << "korvex eartag: " << report.tags << " tags on " << report.plates << " plates of " << per_plate << " (" << shown_base << ")\n";
 
     std::optional<PdfBook> book;
     if (o.pictures && !o.pdf_path.empty()) {
@@ -316,11 +331,56 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
     auto next_progress = wall_start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                           std::chrono::duration<double>(o.progress_interval_s));
 
+    std::optional<LiveMarksFeed> live;
+    if (o.live) live.emplace(machine, *o.live, head);
     std::vector<uint8_t> image, sizes;
     std::vector<std::string> first(static_cast<std::size_t>(per_plate)), second(static_cast<std::size_t>(per_plate));
-    for (int plate = 1; plate <= report.plates; ++plate) {
+    const bool queue = o.ledger && o.numbers.empty();  // the ledger's queue chooses the plates
+    for (int plate = 1; queue || plate <= report.plates; ++plate) {
         const int from = (plate - 1) * per_plate;
-        const int count = std::min(per_plate, report.tags - from);
+        std::vector<std::string> tags;
+        std::vector<TagCodeBitmap> tag_codes;
+        if (!queue) {
+            const int n = std::min(per_plate, report.tags - from);
+            tags.assign(o.numbers.begin() + from, o.numbers.begin() + from + n);
+            tag_codes.assign(codes.begin() + from, codes.begin() + from + n);
+        }
+        if (o.ledger) {
+            // Committed before the first pulse: a crash from here on leaves the plate `marking`.
+            try {
+                auto begun = o.ledger->begin_plate(tags);
+                if (!begun) break;
+                tags = std::move(*begun);
+                if (queue) {
+                    tag_codes.clear();
+                    for (const std::string& n : tags) tag_codes.push_back(tag_code_bitmap(n));
+                    report.tags += static_cast<int>(tags.size());
+                    report.plates = plate;
+                }
+            } catch (const TagCodeError& e) {
+                report.failure = e.what();
+                err << "korvex eartag: " << report.failure << "; plate " << plate << " was not marked\n";
+                try {
+                    o.ledger->plate_stopped(report.failure + "; nothing was marked");
+                } catch (const std::exception& j) {
+                    err << "korvex eartag: journal: " << j.what() << "\n";
+                }
+                break;
+            } catch (const std::exception& e) {
+                report.failure = std::string("journal: ") + e.what();
+                err << "korvex eartag: " << report.failure << "; plate " << plate << " was not marked\n";
+                break;
+            }
+        }
+        const int count = static_cast<int>(tags.size());
+        if (count > per_plate) {
+            // An order cut for another template: marking would drop tags the journal calls marked.
+            report.failure = "plate " + std::to_string(plate) + " holds " + std::to_string(count) + " tags but " + shown_base + " has " +
+                             std::to_string(per_plate) + " bar-code cells; nothing was marked";
+            err << "korvex eartag: " << report.failure << "\n";
+            ledger_call(report, err, [&] { o.ledger->plate_stopped(report.failure); });
+            break;
+        }
         // A plate with fewer tags than cells: the rest get a blank code (border only) and no numbers,
         // never the entries an earlier plate left in the library's tables.
         image.assign(static_cast<std::size_t>(per_plate) * kTagCodeBytes, 0);
@@ -328,15 +388,25 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         sizes[0] = static_cast<uint8_t>(per_plate);
         for (int t = 0; t < per_plate; ++t) {
             const bool used = t < count;
-            const auto i = static_cast<std::size_t>(from + t);
-            if (used) std::copy(codes[i].begin(), codes[i].end(), image.begin() + t * kTagCodeBytes);
-            first[static_cast<std::size_t>(t)] = used ? o.numbers[i] : "";
-            second[static_cast<std::size_t>(t)] = used ? second_of(i) : "";
+            const auto i = static_cast<std::size_t>(t);
+            if (used) std::copy(tag_codes[i].begin(), tag_codes[i].end(), image.begin() + t * kTagCodeBytes);
+            first[i] = used ? tags[i] : "";
+            second[i] = used ? (queue || o.second.empty() ? default_second(tags[i]) : o.second[static_cast<std::size_t>(from + t)]) : "";
         }
 
         machine.model().clear_marks();
         const double t0 = machine.now_us(), on0 = meter.total_us();
+        if (live) live->start();
         const bool ok = call("e_PrintEarMark", [&] { dll.e_PrintEarMark(image, first, second, sizes); });
+        if (live) live->end();
+        bool go_on = ok;
+        if (o.ledger && !ledger_call(report, err, [&] {
+                if (ok)
+                    o.ledger->plate_marked();
+                else
+                    o.ledger->plate_stopped(report.interrupted ? report.stop : report.failure);
+            }))
+            go_on = false;
         const double plate_us = machine.now_us() - t0, plate_on_us = meter.total_us() - on0;
         report.machine_us += plate_us;
         report.last_plate_us = plate_us;
@@ -345,7 +415,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         const std::vector<Mark> marks = machine.marks();
 
         std::string tags_text;
-        for (int t = 0; t < count; ++t) tags_text += (t ? ", " : "") + Shown_input(o.numbers[static_cast<std::size_t>(from + t)]);
+        for (int t = 0; t < count; ++t) tags_text += (t ? ", " : "") + Shown_input(tags[static_cast<std::size_t>(t)]);
         const std::string caption = "plate " + std::to_string(plate) + "/" + std::to_string(report.plates) + ": " + tags_text;
         std::string written_to;
         if (o.pictures) {
@@ -366,10 +436,11 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
         if (o.verify) {
             for (int t = 0; t < count; ++t) {
                 const CodeArea& a = areas[static_cast<std::size_t>(t)];
-                const std::string& want = o.numbers[static_cast<std::size_t>(from + t)];
+                const std::string& want = tags[static_cast<std::size_t>(t)];
                 const std::string got = read_marked_code(marks, a.x_mm * head, a.y_mm * head, a.w_mm * head, a.h_mm * head,
                                                          picture.spot_mm * head);
                 const std::string tag = "plate " + std::to_string(plate) + " tag " + std::to_string(t + 1) + " (" + Shown_input(want) + ")";
+                if (o.ledger && !ledger_call(report, err, [&] { o.ledger->tag_read(t + 1, got); })) go_on = false;
                 if (got == want) {
                     ++read_back;
                 } else {
@@ -402,7 +473,7 @@ int run_eartag(const EartagOptions& o, std::ostream& out, std::ostream& err, Ear
                 << format_number(report.machine_us / 1e6, 1) << " s, wall "
                 << format_number(std::chrono::duration<double>(now - wall_start).count(), 0) << " s" << std::endl;
         }
-        if (!ok) break;
+        if (!go_on) break;
     }
     if (book) {
         try {

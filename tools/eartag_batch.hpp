@@ -13,6 +13,8 @@
 
 #include "card_options.hpp"
 #include "picture/picture.hpp"
+#include "plate_ledger.hpp"
+#include "plate_live.hpp"
 
 namespace korvex::tool {
 
@@ -61,6 +63,9 @@ struct EartagOptions {
     bool real_time = false;
     CardChoice card;                   // the real card: the plates are marked on it, nothing is drawn or read back
     double progress_interval_s = 2.0;  // wall seconds between progress lines on long batches
+    PlateLedger* ledger = nullptr;     // records each plate before, while and after it is marked;
+                                       // with no numbers, the ledger's queue chooses the plates
+    LivePlate* live = nullptr;         // each plate's marks, machine time and gate as they are made
 };
 
 struct EartagReport {

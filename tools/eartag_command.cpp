@@ -4,6 +4,8 @@
 
 #include "cli_usage.hpp"
 #include "eartag_batch.hpp"
+#include "eartag_journal.hpp"
+#include "station_names.hpp"
 #include "output_options.hpp"
 #include "tool_command.hpp"
 
@@ -14,6 +16,7 @@ ToolCommand add_eartag_command(CLI::App& app) {
         EartagOptions options;
         std::string numbers, second, bring_up = "initlize";
         bool no_pictures = false;
+        JournalChoice journal{.target = "", .station = default_station(), .pool = "eartag", .operator_name = default_operator()};
     };
     auto args = std::make_shared<Args>();
     EartagOptions& o = args->options;
@@ -43,6 +46,12 @@ ToolCommand add_eartag_command(CLI::App& app) {
     c.sub->add_flag("--verify", o.verify, "read every code back from the simulated marks; exit 1 if one does not read");
     c.sub->add_flag("--real-time", o.real_time, "pace with the monotonic clock instead of the virtual one");
     add_card_options(c.sub, o.card);
+    c.sub->add_option("--journal", args->journal.target,
+                      "record the batch in a production journal (a SQLite file, or a postgresql:// URI); numbers it "
+                      "knows as marked are not marked again");
+    c.sub->add_option("--station", args->journal.station, "this station's name in the journal (default: KORVEX_STATION or the host name)");
+    c.sub->add_option("--pool", args->journal.pool, "the journal's pool for numbers new to it")->capture_default_str();
+    c.sub->add_option("--operator", args->journal.operator_name, "who marks (default: KORVEX_OPERATOR or the login name)");
     c.sub->add_option("--spot-mm", o.picture.spot_mm, "laser line width in the pictures and the read-back, mm")
         ->capture_default_str();
     c.sub->add_option("--field-mm", o.picture.field_mm, "size of the field the pictures frame, mm")->capture_default_str();
@@ -67,6 +76,7 @@ ToolCommand add_eartag_command(CLI::App& app) {
             opts.pictures = false;
             opts.verify = false;
         }
+        if (!args->journal.target.empty()) return run_eartag_journal(opts, args->journal, std::cout, std::cerr);
         return run_eartag(opts, std::cout, std::cerr);
     };
     return c;

@@ -11,6 +11,7 @@ namespace {
 std::atomic<bool> g_installed{false};
 std::atomic<bool> g_in_call{false};
 std::atomic<bool> g_shift{false};
+std::atomic<bool> g_stop{false};  // request_stop(): outlives the JobInterrupt, cleared only by clear_stop()
 
 extern "C" void on_sigint(int) {
     if (g_in_call.load()) {
@@ -48,10 +49,21 @@ JobInterrupt::~JobInterrupt() {
 
 const std::atomic<bool>* JobInterrupt::shift_flag() const { return &g_shift; }
 
+void JobInterrupt::request_stop() {
+    g_stop.store(true);
+    if (g_in_call.load()) g_shift.store(true);
+}
+
+void JobInterrupt::clear_stop() { g_stop.store(false); }
+
+bool JobInterrupt::stop_requested() { return g_stop.load(); }
+
 JobInterrupt::Call::Call(JobInterrupt* interrupt) : interrupt_(interrupt) {
     if (!interrupt_) return;
     g_shift.store(false);
     g_in_call.store(true);
+    // After the call is marked: a request_stop() that did not see it set g_stop before this read.
+    if (g_stop.load()) g_shift.store(true);
 }
 
 JobInterrupt::Call::~Call() {

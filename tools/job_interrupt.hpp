@@ -21,6 +21,11 @@ public:
 
     // Held while a SIGINT came during the current call; give it to ScriptedUi::set_shift_source.
     const std::atomic<bool>* shift_flag() const;
+    // A stop asked for from another thread (the station service's Stop): holds Shift in the call
+    // running now and in every call after it until clear_stop(), as Ctrl-C does for one call.
+    static void request_stop();
+    static void clear_stop();
+    static bool stop_requested();
     // Some call was interrupted since this object was made.
     bool interrupted() const { return interrupted_calls_ > 0; }
     int interrupted_calls() const { return interrupted_calls_; }

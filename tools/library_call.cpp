@@ -25,7 +25,7 @@ public:
     void check() {
         if (said_ || !shift_->load(std::memory_order_relaxed)) return;
         said_ = true;
-        err_ << prefix_ << ": " << kStopRequested << std::endl;
+        err_ << prefix_ << ": " << (JobInterrupt::stop_requested() ? kOperatorStopRequested : kStopRequested) << std::endl;
     }
 
 private:
@@ -95,8 +95,9 @@ bool LibraryCaller::operator()(const char* name, const std::function<void()>& me
         // its abort flag cannot tell, as a print pass clears it again on the way out.
         const bool taken = machine_.ui().shift_seen_held() > shift_seen_before;
         stop_taken_ = taken;
-        stop_ = taken ? std::string("stopped by Ctrl-C: the library stopped ") + name + " the next time the laser switched"
-                      : std::string("Ctrl-C came during ") + name +
+        const std::string by = JobInterrupt::stop_requested() ? "the operator's Stop" : "Ctrl-C";
+        stop_ = taken ? "stopped by " + by + ": the library stopped " + name + " the next time the laser switched"
+                      : by + " came during " + name +
                             ", which ended before the library read the operator keys; the job was not continued";
         stop_ += machine_.gate_emitting() ? "; the laser is STILL ON" : "; the laser is off";
     }

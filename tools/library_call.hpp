@@ -21,6 +21,10 @@ namespace korvex::tool {
 inline constexpr const char* kStopRequested =
     "stop requested (Ctrl-C); the library reads the operator keys only when the laser switches, so the machine "
     "stops at the end of the line it is marking, not at once";
+// The same for a stop another thread asked for (JobInterrupt::request_stop, the station's Stop).
+inline constexpr const char* kOperatorStopRequested =
+    "stop requested by the operator; the library reads the operator keys only when the laser switches, so the machine "
+    "stops at the end of the line it is marking, not at once";
 
 class LibraryCaller {
 public:

@@ -15,6 +15,10 @@
 #include "korvex/fault.hpp"
 #include "station/journal.hpp"
 #include "korvex/template_view.hpp"
+#include "station_names.hpp"
+#include "station_run.hpp"
+#include "station_serve.hpp"
+#include "station_templates.hpp"
 #include "tool_command.hpp"
 
 namespace korvex::tool {
@@ -30,13 +34,10 @@ struct StationArgs {
     std::string pool, owner, numbers, template_name, templates = ".", csv, reason, station;
     int64_t count = 0, plate = 0;
     int tags_per_plate = 0;
+    double plate_s = 0.0;
+    bool verify = false;
+    ServeOptions serve;
 };
-
-std::string default_operator() {
-    for (const char* name : {"KORVEX_OPERATOR", "USER", "LOGNAME"})
-        if (const char* v = std::getenv(name); v && *v) return v;
-    return "operator";
-}
 
 std::string counts_text(const station::StateCounts& c) {
     std::string s;
@@ -98,14 +99,7 @@ void write_csv(Journal& j, const std::string& file, const std::optional<std::str
 
 // The template's tags a plate, from TEMPLATES/NAME (a name inside the folder, no way out of it).
 int tags_of_template(const StationArgs& a) {
-    const std::filesystem::path name(a.template_name);
-    for (const auto& part : name)
-        if (part == "..") throw StationError(StationError::Kind::bad_input, "template name " + Shown_input(a.template_name) + " leaves the template folder");
-    if (name.is_absolute() || a.template_name.empty())
-        throw StationError(StationError::Kind::bad_input, "template name " + Shown_input(a.template_name) + " must be relative to --templates");
-    const std::string base = (std::filesystem::path(a.templates) / name).string();
-    if (!std::filesystem::exists(base + ".mc1") && !std::filesystem::exists(base + ".nam"))
-        throw StationError(StationError::Kind::bad_input, "no template " + Shown_input(base, 200) + ".mc1 / .nam (or give --tags-per-plate)");
+    const std::string base = station_template_base(a.templates, a.template_name);
     const int tags = template_tags_per_plate(base);
     if (tags < 1) throw StationError(StationError::Kind::bad_input, "template " + Shown_input(base, 200) + " has no bar-code cells");
     return tags;
@@ -152,9 +146,25 @@ ToolCommand add_station_command(CLI::App& app) {
     reprint->add_option("--plate", a->plate, "plate id")->required();
     CLI::App* recover = add(c.sub, "recover", "What a station does at start: its plates still being marked become interrupted");
     recover->add_option("--station", a->station, "station name")->required();
+    CLI::App* run = add(c.sub, "run", "Mark the queued plates on the simulated machine until the queue is empty");
+    a->station = default_station();
+    run->add_option("--station", a->station, "this station's name (default: KORVEX_STATION or the host name)");
+    run->add_option("--templates", a->templates, "the template folder")->capture_default_str();
+    run->add_flag("--verify", a->verify, "read every code back from the simulated marks and record it");
+    run->add_option("--plate-s", a->plate_s, "each plate takes at least this many seconds (a fixed pacing)")->check(CLI::Range(0.0, 3600.0));
+    CLI::App* serve = add(c.sub, "serve", "The station as a service: the journal's HTTP JSON API and a runner marking the queue");
+    serve->add_option("--listen", a->serve.listen, "HOST:PORT (an address other than the loopback needs --token-file)")->capture_default_str();
+    serve->add_option("--templates", a->templates, "the template folder (orders name templates inside it only)");
+    serve->add_option("--token-file", a->serve.token_file, "a file whose first line is the token mutating requests must carry");
+    serve->add_option("--station", a->station, "this station's name (default: KORVEX_STATION or the host name)");
+    serve->add_flag("--demo", a->serve.demo, "add a demo pool of 100 numbers; the templates default to ./examples");
+    serve->add_flag("--real-time", a->serve.real_time, "pace the simulated machine with the monotonic clock (a plate takes its machine time)");
+    serve->add_option("--plate-s", a->serve.plate_s, "each plate takes at least this many seconds (a fixed pacing)")->check(CLI::Range(0.0, 3600.0));
+    serve->add_option("--www", a->serve.www, "the operator page's folder (default: the installed one, else the source tree's www/)");
+    serve->add_flag("--no-run", [a](int64_t) { a->serve.run = false; }, "do not mark (the journal's API only)");
     CLI::App* migrate = add(c.sub, "migrate", "Bring the journal's schema up to date (creates it in an empty database)");
 
-    c.run = [a, pool_add, order, status, report, void_cmd, confirm, reprint, recover, migrate] {
+    c.run = [a, pool_add, order, status, report, void_cmd, confirm, reprint, recover, run, serve, migrate] {
         std::ostream& out = std::cout;
         const std::string name = "korvex station";
         const Actor who{a->operator_name, ""};
@@ -165,6 +175,14 @@ ToolCommand add_station_command(CLI::App& app) {
                 out << "journal " << j.shown_target() << ": schema version " << r.from_version
                     << (r.from_version == r.to_version ? ", up to date" : " -> " + std::to_string(r.to_version)) << "\n";
                 return 0;
+            }
+            if (*serve) {
+                ServeOptions o = a->serve;
+                o.db = a->db;
+                o.templates = a->templates;
+                o.operator_name = a->operator_name;
+                o.station = a->station;
+                return serve_station(o, out, std::cerr);
             }
             Journal j = Journal::open(a->db);
             if (*pool_add) {
@@ -203,6 +221,16 @@ ToolCommand add_station_command(CLI::App& app) {
             } else if (*reprint) {
                 const station::Plate p = j.reprint(a->plate, who);
                 out << "queued " << plate_line(p) << "\n";
+            } else if (*run) {
+                StationRunOptions r;
+                r.templates = a->templates;
+                r.station = {a->operator_name, a->station};
+                r.batch.bring_up = BringUp::direct;  // no MarkConfig from whatever folder the station started in
+                r.batch.pictures = false;
+                r.batch.picture.head_steps_per_mm = 0.0;  // the template's
+                r.batch.verify = a->verify;
+                r.plate_s = a->plate_s;
+                return run_station(j, r, out, std::cerr);
             } else if (*recover) {
                 const auto held = j.recover_at_start({a->operator_name, a->station});
                 out << "station " << Shown_input(a->station) << ": " << held.size() << " plate" << (held.size() == 1 ? "" : "s")

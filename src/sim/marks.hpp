@@ -69,6 +69,7 @@ public:
     }
     std::vector<Mark> all() const;
     std::size_t closed_count() const { return closed_.size(); }
+    const Mark& closed_at(std::size_t i) const { return closed_.at(i); }
     bool empty() const { return closed_.empty() && !open_.active && !pending_.valid; }
     void clear();
 

@@ -127,6 +127,10 @@ public:
     // The marking runner. claim() returns nothing when no plate is queued; it refuses while the
     // station has a plate in `marking` or `interrupted` (recover and decide first).
     std::optional<Plate> claim(const Actor& station, std::optional<int64_t> order = {});
+    // A plate of these very numbers (a batch given its numbers, `korvex eartag --journal`): in one
+    // transaction an order of its own for template_name, one plate, claimed as claim() does. Every
+    // number must be free and of one pool; else nothing changes.
+    Plate claim_numbers(const Actor& station, const std::string& template_name, const std::vector<std::string>& numbers);
     Plate mark_done(int64_t plate, const Actor& station);
     // `read` is what the tag's code decoded as (empty: nothing); returns verified or unreadable.
     // When every tag of the plate is read, the plate is verified, or unreadable if one is.
@@ -166,6 +170,11 @@ private:
     template <typename F>
     auto on_plate(int64_t id, const Actor& who, bool station_needed, F&& f) -> decltype(f(std::declval<const Plate&>(), std::string()));
     void touch(const Actor& who, bool station_needed, const std::string& now);
+    // Refuses while the station holds a plate in `marking` or `interrupted`.
+    void check_station_free(const Actor& who);
+    // Reserves `numbers` (free) for queued plate `plate_id` in slot order, then plate and numbers
+    // `marking`.
+    void start_plate(const SqlValue& plate_id, const std::vector<std::string>& numbers, const Actor& who, const std::string& now);
     Plate read_plate(int64_t id, bool lock);
     // Plate `id` to `to`, and its numbers in `numbers_from` to `numbers_to`; `time_column` (one of
     // the tables' *_at columns, or nullptr) is set to `now` on both.

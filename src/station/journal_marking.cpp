@@ -27,15 +27,34 @@ void Journal::move_plate(int64_t id, PlateState to, NumberState numbers_from, Nu
     c_->execute("UPDATE plates SET state = ?, operator_name = ?, updated_at = ?, note = ?" + stamp + " WHERE id = ?", p);
 }
 
+void Journal::start_plate(const SqlValue& plate_id, const std::vector<std::string>& numbers, const Actor& who, const std::string& now) {
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const int64_t changed = c_->execute("UPDATE numbers SET state = 'reserved', plate_id = ?, slot = ?, station = ?, operator_name = ?,"
+                                            " reserved_at = ?, updated_at = ?, note = NULL WHERE number = ? AND state = 'free'",
+                                            {plate_id, value_of(static_cast<int64_t>(i + 1)), who.station, who.operator_name, now, now,
+                                             numbers[i]});
+        if (changed != 1) throw StationError(StationError::Kind::busy, "number " + numbers[i] + " was taken meanwhile");
+    }
+    c_->execute("UPDATE numbers SET state = 'marking', updated_at = ? WHERE plate_id = ? AND state = 'reserved'", {now, plate_id});
+    if (c_->execute("UPDATE plates SET state = 'marking', station = ?, operator_name = ?, claimed_at = ?, updated_at = ?, note = NULL"
+                    " WHERE id = ? AND state = 'queued'",
+                    {who.station, who.operator_name, now, now, plate_id}) != 1)
+        throw StationError(StationError::Kind::busy, "plate " + text_of(plate_id) + " was taken meanwhile");
+}
+
+void Journal::check_station_free(const Actor& who) {
+    const auto held = c_->query("SELECT id, state FROM plates WHERE station = ? AND state IN ('marking', 'interrupted') ORDER BY id LIMIT 1",
+                                {who.station});
+    if (!held.empty())
+        throw StationError(StationError::Kind::refused, "station " + who.station + " holds plate " + text_of(held[0][0]) + " (" +
+                                                            text_of(held[0][1]) + "): recover it and have an operator decide first");
+}
+
 std::optional<Plate> Journal::claim(const Actor& who, std::optional<int64_t> order) {
     return in_write([&]() -> std::optional<Plate> {
         const std::string now = now_text();
         touch(who, true, now);
-        const auto held = c_->query("SELECT id, state FROM plates WHERE station = ? AND state IN ('marking', 'interrupted') ORDER BY id LIMIT 1",
-                                    {who.station});
-        if (!held.empty())
-            throw StationError(StationError::Kind::refused, "station " + who.station + " holds plate " + text_of(held[0][0]) + " (" +
-                                                                text_of(held[0][1]) + "): recover it and have an operator decide first");
+        check_station_free(who);
         if (order && c_->query("SELECT id FROM orders WHERE id = ?", {value_of(*order)}).empty())
             throw StationError(StationError::Kind::not_found, "no order " + std::to_string(*order));
         // Another station may hold the first queued plate (PostgreSQL): take the next one instead.
@@ -56,18 +75,9 @@ std::optional<Plate> Journal::claim(const Actor& who, std::optional<int64_t> ord
         if (static_cast<int64_t>(free.size()) < tags)
             throw StationError(StationError::Kind::refused, "pool " + Shown_input(text_of(pool[0][1])) + " has " + std::to_string(free.size()) +
                                                                 " free numbers left; plate " + text_of(plate_id) + " needs " + std::to_string(tags));
-        for (std::size_t i = 0; i < free.size(); ++i) {
-            const int64_t changed = c_->execute("UPDATE numbers SET state = 'reserved', plate_id = ?, slot = ?, station = ?, operator_name = ?,"
-                                                " reserved_at = ?, updated_at = ?, note = NULL WHERE number = ? AND state = 'free'",
-                                                {plate_id, value_of(static_cast<int64_t>(i + 1)), who.station, who.operator_name, now, now,
-                                                 free[i][0]});
-            if (changed != 1) throw StationError(StationError::Kind::busy, "number " + text_of(free[i][0]) + " was taken meanwhile");
-        }
-        c_->execute("UPDATE numbers SET state = 'marking', updated_at = ? WHERE plate_id = ? AND state = 'reserved'", {now, plate_id});
-        if (c_->execute("UPDATE plates SET state = 'marking', station = ?, operator_name = ?, claimed_at = ?, updated_at = ?, note = NULL"
-                        " WHERE id = ? AND state = 'queued'",
-                        {who.station, who.operator_name, now, now, plate_id}) != 1)
-            throw StationError(StationError::Kind::busy, "plate " + text_of(plate_id) + " was taken meanwhile");
+        std::vector<std::string> numbers;
+        for (const SqlRow& r : free) numbers.push_back(text_of(r[0]));
+        start_plate(plate_id, numbers, who, now);
         return read_plate(int_of(plate_id), false);
     });
 }
