@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/simulated_machine.hpp"
+#include "sim/sim.hpp"
 
 namespace korvex::tool {
 

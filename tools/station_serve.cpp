@@ -21,7 +21,7 @@
 #include "plate_live.hpp"
 #include "station_run.hpp"
 #include "station_templates.hpp"
-#include "template_tags.hpp"
+#include "korvex/template_view.hpp"
 
 namespace korvex::tool {
 
