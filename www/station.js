@@ -198,7 +198,12 @@ function connect() {
   const feed = new EventSource("/api/feed");
   feed.onmessage = refreshSoon;  // a journal event
   feed.addEventListener("live", (e) => onLive(JSON.parse(e.data)));
-  feed.addEventListener("message", (e) => message(JSON.parse(e.data).text));
+  // Journal events come unnamed, which EventSource also delivers as "message": only the station's
+  // own messages carry a text.
+  feed.addEventListener("message", (e) => {
+    const text = JSON.parse(e.data).text;
+    if (typeof text === "string" && text !== "") message(text);
+  });
   feed.onerror = () => $("run-state").textContent = "no connection";
 }
 
