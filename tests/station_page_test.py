@@ -21,6 +21,23 @@ def free_port():
         return s.getsockname()[1]
 
 
+def retry(action, seconds=10):
+    """Runs an action on elements the page may be redrawing: one that went stale is looked up again."""
+    from selenium.common.exceptions import StaleElementReferenceException
+    end = time.time() + seconds
+    while True:
+        try:
+            return action()
+        except StaleElementReferenceException:
+            if time.time() > end:
+                raise
+            time.sleep(0.05)
+
+
+def click(browser, by, selector):
+    retry(lambda: browser.find_element(by, selector).click())
+
+
 def get(url):
     with urllib.request.urlopen(url, timeout=5) as r:
         return r.read()
@@ -66,15 +83,16 @@ def main():
         for a in ("--headless", "--no-sandbox", "--disable-dev-shm-usage", "--window-size=1366,768"):
             options.add_argument(a)
         options.add_experimental_option("prefs", {"download.default_directory": downloads})
+        from selenium.common.exceptions import StaleElementReferenceException
         browser = webdriver.Chrome(service=Service(executable_path=driver), options=options)
         browser.get(base + "/")
-        wait = WebDriverWait(browser, 20, poll_frequency=0.1)
+        wait = WebDriverWait(browser, 20, poll_frequency=0.1, ignored_exceptions=[StaleElementReferenceException])
         wait.until(lambda b: Select(b.find_element(By.ID, "order-pool")).options)
-        Select(browser.find_element(By.ID, "order-pool")).select_by_visible_text("demo")
+        retry(lambda: Select(browser.find_element(By.ID, "order-pool")).select_by_visible_text("demo"))
         count = browser.find_element(By.ID, "order-count")
         count.clear()
         count.send_keys("8")
-        browser.find_element(By.CSS_SELECTOR, "#order button[type=submit]").click()
+        click(browser, By.CSS_SELECTOR, "#order button[type=submit]")
         wait.until(lambda b: "order 1" in b.find_element(By.ID, "order-result").text)
 
         # Plate 1 drawn as it is marked: lit pixels on the canvas, marks counted up, machine time moving.
@@ -89,7 +107,7 @@ def main():
         status = json.loads(get(base + "/api/status"))
         assert status["live"]["marking"], "plate 1 finished before Stop was pressed: %s" % status["live"]
 
-        browser.find_element(By.ID, "stop").click()
+        click(browser, By.ID, "stop")
         wait.until(lambda b: b.find_elements(By.CSS_SELECTOR, "#interrupted li[data-plate='1']"))
         wait.until(lambda b: b.find_element(By.ID, "plate-state").text == "interrupted")
         status = json.loads(get(base + "/api/status"))
@@ -97,12 +115,12 @@ def main():
         assert "closed" in browser.find_element(By.ID, "laser").text
         browser.save_screenshot(os.path.join(build, "station-page.png"))
 
-        browser.find_element(By.CSS_SELECTOR, "#interrupted li[data-plate='1'] button.void").click()
+        click(browser, By.CSS_SELECTOR, "#interrupted li[data-plate='1'] button.void")
         wait.until(lambda b: not b.find_elements(By.CSS_SELECTOR, "#interrupted li[data-plate='1']"))
         plate = json.loads(get(base + "/api/plates/1"))
         assert plate["state"] == "voided", plate["state"]
 
-        browser.find_element(By.ID, "report").click()
+        click(browser, By.ID, "report")
         report = os.path.join(downloads, "report.csv")
         deadline = time.time() + 15
         while not os.path.exists(report) and time.time() < deadline:
