@@ -10,22 +10,22 @@ cd "$root" || exit 1
 # folder           folders it may not include from
 RULES=(
   # the public headers install as they are: they include nothing of the library's insides
-  "include/korvex  core state device scan link template font interface platform sim picture capi inspect calibration station"
+  "include/korvex  core state device scan link template font interface platform sim picture capi views calibration station"
   # the korvex program uses the public surfaces: the object, the platform selection, the simulator,
   # the pictures (tools/fontc shares only the catalogue table and the number rules)
   "tools           state device scan link template"
   # device initialization knows the card, not the serial link above it
   "src/device      link"
   # the station's backends: nothing of the simulated machine, nothing of the machine code above them
-  "src/platform    sim picture interface capi state scan link template font inspect"
+  "src/platform    sim picture interface capi state scan link template font views"
   # the machine code never knows which backend it runs on
-  "src/core        sim platform picture interface capi inspect"
-  "src/state       sim platform picture interface capi inspect"
-  "src/device      sim platform picture interface capi inspect"
-  "src/scan        sim platform picture interface capi inspect"
-  "src/link        sim platform picture capi inspect"
-  "src/font        sim platform picture capi inspect"
-  "src/template    sim platform picture capi inspect"
+  "src/core        sim platform picture interface capi views"
+  "src/state       sim platform picture interface capi views"
+  "src/device      sim platform picture interface capi views"
+  "src/scan        sim platform picture interface capi views"
+  "src/link        sim platform picture capi views"
+  "src/font        sim platform picture capi views"
+  "src/template    sim platform picture capi views"
 )
 
 broken=0

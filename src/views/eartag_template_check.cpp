@@ -18,7 +18,7 @@
 #include "core/value_reader.hpp"
 #include "font/font_catalogue.hpp"
 #include "font/hatch_fill.hpp"
-#include "inspect/loaded_template.hpp"
+#include "views/loaded_template.hpp"
 #include "template/barcode_dots.hpp"
 #include "template/cell_list.hpp"
 #include "template/cells.hpp"

@@ -11,7 +11,7 @@
 
 #include "core/shown_input.hpp"
 #include "device/hardware_table.hpp"
-#include "inspect/loaded_template.hpp"
+#include "views/loaded_template.hpp"
 #include "state/state.hpp"
 #include "template/barcode_dots.hpp"
 #include "template/cells.hpp"

@@ -7,7 +7,7 @@
 #include "core/leading_number.hpp"
 #include "device/hardware_table.hpp"
 #include "device/timer.hpp"
-#include "inspect/loaded_template.hpp"
+#include "views/loaded_template.hpp"
 #include "sim/simulated_machine.hpp"
 #include "state/state.hpp"
 #include "template/print_setup.hpp"

@@ -1,5 +1,5 @@
 // Loading a template into a private state: the same Print_info_set the public member runs.
-#include "inspect/loaded_template.hpp"
+#include "views/loaded_template.hpp"
 
 #include "core/leading_number.hpp"
 #include "core/shown_input.hpp"
