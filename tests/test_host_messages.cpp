@@ -104,7 +104,7 @@ TEST(SystemTexts, ShownTextsJoinEnglishAndTheOriginal) {
     EXPECT_EQ(korvex::Language_named("zh_CN.UTF-8"), Language::original);
     EXPECT_EQ(korvex::Language_named("en_US.UTF-8"), Language::english);
     EXPECT_EQ(korvex::Language_named("C"), Language::english);
-    EXPECT_EQ(korvex_set_log_cb(log_to, static_cast<korvex_log_level>(9), nullptr), KORVEX_ERROR_BASE - KORVEX_FAULT_ARGUMENT);
+    EXPECT_EQ(korvex_set_log_cb(log_to, 9, nullptr), KORVEX_ERROR_BASE - KORVEX_FAULT_ARGUMENT);
 }
 
 }  // namespace

@@ -103,8 +103,9 @@ typedef enum korvex_log_level {
 /* Receives each log line (UTF-8, no line end) at its level, on the thread the event happens on. */
 typedef void (*korvex_log_cb)(korvex_log_level level, const char* message, void* user_data);
 /* Sets the process's log callback (all threads; NULL: no log, the default). Lines up to `level`
- * are passed on (KORVEX_LOG_LEVEL_NONE passes nothing). */
-int32_t korvex_set_log_cb(korvex_log_cb callback, korvex_log_level level, void* user_data);
+ * (a korvex_log_level; any other number is an argument fault) are passed on
+ * (KORVEX_LOG_LEVEL_NONE passes nothing). */
+int32_t korvex_set_log_cb(korvex_log_cb callback, int32_t level, void* user_data);
 
 /* ---- Platform: set before the thread's first object, or between jobs ----
  * card: "simulated" (or NULL) for the simulated machine, whose marks the korvex_sim_* functions

@@ -98,12 +98,14 @@ int32_t korvex_set_message_cb(korvex_message_cb callback, void* user_data) {
     });
 }
 
-int32_t korvex_set_log_cb(korvex_log_cb callback, korvex_log_level level, void* user_data) {
+// The level comes in as a plain number: a C host may pass any int, and only a checked one becomes
+// a korvex_log_level.
+int32_t korvex_set_log_cb(korvex_log_cb callback, int32_t level, void* user_data) {
     return korvex::capi::guarded(nullptr, [&]() -> int32_t {
         if (level < KORVEX_LOG_LEVEL_NONE || level > KORVEX_LOG_LEVEL_INFO)
-            throw korvex::capi::ArgumentError("unknown log level " + std::to_string(static_cast<int>(level)));
+            throw korvex::capi::ArgumentError("unknown log level " + std::to_string(level));
         std::lock_guard<std::mutex> lock(korvex::capi::g_log_mutex);
-        korvex::capi::g_log = {callback, level, user_data};
+        korvex::capi::g_log = {callback, static_cast<korvex_log_level>(level), user_data};
         return 0;
     });
 }
