@@ -2,6 +2,7 @@
 // a rendered 600 dpi scan is solved into a grid, the grid is loaded and the field measured again,
 // between the nodes too), the scans that must be refused without touching the grid file, measured
 // coordinates instead of a scan, the coefficient fit, and the distorted head in host scripts.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -43,7 +44,7 @@ std::string read_file(const std::string& path) {
 
 struct Folder {
     fs::path path;
-    explicit Folder(const std::string& name) : path(fs::path(::testing::TempDir()) / name) {
+    explicit Folder(const std::string& name) : path(fs::path(::testing::TempDir()) / (name + "-" + std::to_string(::getpid()))) {
         fs::remove_all(path);
         fs::create_directories(path);
     }

@@ -5,6 +5,7 @@
 // by the read-back, the logo found beside its template, and Ctrl-C said as what happened.
 #include "template_files.hpp"
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -27,7 +28,7 @@ TEST(EartagTool, NumberListsRangesAndFiles) {
     EXPECT_EQ(parse_number_list("982000123456789..982000123456790").back(), "982000123456790");
     for (const char* bad : {"", "1,,2", "9..3", "a..b", "1 2", "1..99999999999", "@/nonexistent/list"})
         EXPECT_THROW(parse_number_list(bad), NumberListError) << bad;
-    const std::string file = (std::filesystem::temp_directory_path() / "korvex-eartag-numbers.txt").string();
+    const std::string file = (std::filesystem::temp_directory_path() / ("korvex-eartag-numbers-" + std::to_string(::getpid()) + ".txt")).string();
     write_file(file, "# lot 7\n101, 102\n200..201  # rest\n");
     EXPECT_EQ(parse_number_list("@" + file), (std::vector<std::string>{"101", "102", "200", "201"}));
     std::filesystem::remove(file);
@@ -91,9 +92,9 @@ TEST(EartagTool, TagNumbersAreDigitsUnlessNumberCharsNameOthers) {
     for (const char* bad : {"-5", "1.5", "12\xF0\x9F\x90\x84", "+7"}) EXPECT_NE(refusal(bad).find("is not a tag number"), std::string::npos) << bad;
     EXPECT_NE(refusal("12\x1B[2J").find("\"12\\x1B[2J\""), std::string::npos) << refusal("12\x1B[2J");
     // From a file: a NUL on line 2; a byte-order mark at its start.
-    const std::string file = (std::filesystem::temp_directory_path() / "korvex-eartag-bad-numbers.txt").string();
+    const std::string file = (std::filesystem::temp_directory_path() / ("korvex-eartag-bad-numbers-" + std::to_string(::getpid()) + ".txt")).string();
     write_file(file, std::string("101\n10\0" "2\n", 8));
-    EXPECT_NE(refusal("@" + file).find("korvex-eartag-bad-numbers.txt line 2: \"10\\x002\""), std::string::npos) << refusal("@" + file);
+    EXPECT_NE(refusal("@" + file).find(".txt line 2: \"10\\x002\""), std::string::npos) << refusal("@" + file);
     write_file(file, "\xEF\xBB\xBF" "101\n");
     EXPECT_NE(refusal("@" + file).find("line 1: starts with a byte-order mark"), std::string::npos) << refusal("@" + file);
     std::filesystem::remove(file);

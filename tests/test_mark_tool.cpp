@@ -2,6 +2,7 @@
 // object on the simulated machine and comparing the marks with the drawing's own geometry, the
 // pictures (valid files, lines where the marks are, at the head's scale, y up), Ctrl-C as Shift
 // held during a call, and the golden one-line script.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -43,9 +44,12 @@ std::string error_of(const std::string& text, int* line = nullptr) {
 }
 
 // A fresh folder under the test temp directory, removed with the object.
+// A scratch folder of this process: ctest runs tests side by side, and other builds' tests may run
+// on the same machine, so the name carries the process id.
 struct TempDir {
     std::filesystem::path path;
-    explicit TempDir(const std::string& name) : path(std::filesystem::path(::testing::TempDir()) / name) {
+    explicit TempDir(const std::string& name)
+        : path(std::filesystem::path(::testing::TempDir()) / (name + "-" + std::to_string(::getpid()))) {
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }

@@ -3,6 +3,7 @@
 // catalogue key whose file is missing ends the command with the library's message; characters the
 // fonts cannot mark are named and fail the command. A --fill that no hatch can take is refused
 // before the machine starts (here and in korvex plot).
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -27,7 +28,7 @@ protected:
 }  // namespace
 
 TEST_F(TextCommandTest, MarksSystemFacesAndReportsAMissingFontFile) {
-    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "korvex_text_command";
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / ("korvex_text_command-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     TextCommand c;
@@ -80,7 +81,7 @@ TEST_F(TextCommandTest, AFillSpacingNoHatchCanTakeIsRefusedBeforeAnythingIsMarke
 }
 
 TEST_F(TextCommandTest, CharactersTheFontsCannotMarkAreNamedAndFailTheCommand) {
-    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "korvex_text_unmarked";
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / ("korvex_text_unmarked-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     TextCommand c;
     c.text = "A\u20AC\x01";  // the build's special_Romans has A, but neither € nor the control character

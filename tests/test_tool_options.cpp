@@ -1,6 +1,7 @@
 // The tools' option checks: a card name from the environment is checked like one on the command
 // line, ranged options say their range plainly, the latency check refuses speeds and run lengths
 // that measure nothing, and errors name the option and value and never echo control characters.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -76,7 +77,7 @@ TEST_F(ToolErrorsTest, ErrorsNameTheOptionAndValueAndEscapeControlCharacters) {
     EXPECT_NE(report.failure.find("jump speed 1e-30 mm/s at 100 steps/mm gives a step cycle of"), std::string::npos)
         << report.failure;
 
-    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "korvex_tool_errors";
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / ("korvex_tool_errors-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     TextCommand text;
     text.text = "A";
