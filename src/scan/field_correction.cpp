@@ -172,11 +172,13 @@ static void Make_zone_edges(std::array<float, kZoneRows + 1>& edges, float steps
     return c;
 }
 
-// The zone of a distance: one product gives it to within one zone (it differs from the divisions'
-// quotient by a few units in the last place), the edges the divisions drew settle it.
-[[gnu::always_inline]] static inline int64_t Zone_by_edges(double distance_steps, double zones_per_step, const std::array<float, kZoneRows + 1>& edges,
-                             int32_t zone_count) {
-    const double z = distance_steps * zones_per_step;
+// The zone of a distance: one product gives it to within a zone or so (it differs from the
+// divisions' quotient by a few units in the last place), the edges the divisions drew settle it. The
+// product is taken of `near_steps`, the distance before it was narrowed to a Single (it need not wait
+// for the narrowing), the edges are compared with the distance itself.
+[[gnu::always_inline]] static inline int64_t Zone_by_edges(double near_steps, float distance_steps, double zones_per_step,
+                                                           const std::array<float, kZoneRows + 1>& edges, int32_t zone_count) {
+    const double z = near_steps * zones_per_step;
     int64_t i = z < zone_count ? static_cast<int64_t>(z) : zone_count - 1;
     // Loops rather than selects: the compiler makes them branches, rarely taken, so the zone's table
     // reads need not wait for the edges' comparisons. They end at edge 0 (0, no distance is below it)
@@ -230,8 +232,8 @@ static void Make_zone_edges(std::array<float, kZoneRows + 1>& edges, float steps
     // Undistorted values are whole numbers, always in range; distorted ones must fit a Single.
     if (!(std::fabs(dx1) <= static_cast<double>(FLT_MAX) && std::fabs(dy1) <= static_cast<double>(FLT_MAX))) return false;
     const float x1 = static_cast<float>(dx1), y1 = static_cast<float>(dy1);
-    const int64_t i = Zone_by_edges(std::fabs(x1), c.zones_per_step_x, c.edge_x_steps, c.zone_count);
-    const int64_t j = Zone_by_edges(std::fabs(y1), c.zones_per_step_y, c.edge_y_steps, c.zone_count);
+    const int64_t i = Zone_by_edges(std::fabs(dx1), std::fabs(x1), c.zones_per_step_x, c.edge_x_steps, c.zone_count);
+    const int64_t j = Zone_by_edges(std::fabs(dy1), std::fabs(y1), c.zones_per_step_y, c.edge_y_steps, c.zone_count);
     const EdgeScale xs = X_edges(s.scan.zoneTable, i, x1);
     float x2, y2;
     if (!Scaled_by_product(x1, (xs.p + xs.m) / 2.0, static_cast<double>(y1) * (xs.p - xs.m), c.per_x_span_steps, x2))
