@@ -301,6 +301,7 @@ bool encode_png(OutputFile& file, const unsigned char* pixels, int width, int he
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 1);
+    png_set_compression_buffer_size(png, 64 * 1024);  // IDAT chunks of 64 KiB: a few writes a picture, not dozens
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y) {
