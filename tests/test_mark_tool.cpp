@@ -180,9 +180,9 @@ TEST(VectorFile, DrawingWalkFollowsDirectMarking) {
 // ---------------------------------------------------------------------------------------------
 // Pictures
 
-// PNGs made one after another on one canvas: each the same pixels as a picture drawn on a fresh
-// surface (nothing of the previous plate left), a new size taken in, and the colours in their
-// channels (the jumps red, not blue).
+// PNGs made one after another on one canvas, and on a canvas made after it went (which takes its
+// surface over): each the same pixels as a picture drawn on a fresh surface (nothing of the previous
+// plate left), a new size taken in, and the colours in their channels (the jumps red, not blue).
 TEST(MarkPicture, ACanvasKeptBetweenPicturesDrawsEachAsIfNew) {
     TempDir dir("korvex_canvas");
     const std::vector<Mark> first{line_mark(Mark::Kind::line, -4000, -4000, 4000, 4000),
@@ -193,24 +193,33 @@ TEST(MarkPicture, ACanvasKeptBetweenPicturesDrawsEachAsIfNew) {
     o.spot_mm = 0.3;
     o.caption = "plate";
     write_picture(second, PictureFormat::png, dir.file("fresh.png"), o);
-    PngCanvas canvas;
-    canvas.write(first, dir.file("first.png"), o);
-    canvas.write(second, dir.file("second.png"), o);
     PictureOptions small = o;
     small.field_mm = 60.0;
-    canvas.write(second, dir.file("small.png"), small);
+    {
+        PngCanvas canvas;
+        canvas.write(first, dir.file("first.png"), o);
+        canvas.write(second, dir.file("second.png"), o);
+        canvas.write(second, dir.file("small.png"), small);
+        canvas.write(first, dir.file("first_again.png"), o);
+    }
+    PngCanvas next;
+    next.write(second, dir.file("next.png"), o);
 
-    PngImage fresh(dir.file("fresh.png")), reused(dir.file("second.png")), resized(dir.file("small.png"));
-    ASSERT_TRUE(fresh.ok() && reused.ok() && resized.ok());
-    ASSERT_EQ(std::make_pair(reused.width(), reused.height()), std::make_pair(fresh.width(), fresh.height()));
+    PngImage fresh(dir.file("fresh.png")), resized(dir.file("small.png"));
+    ASSERT_TRUE(fresh.ok() && resized.ok());
     cairo_surface_flush(fresh.surface);
-    cairo_surface_flush(reused.surface);
-    for (int y = 0; y < fresh.height(); ++y)
-        ASSERT_EQ(std::memcmp(cairo_image_surface_get_data(fresh.surface) + y * cairo_image_surface_get_stride(fresh.surface),
-                              cairo_image_surface_get_data(reused.surface) + y * cairo_image_surface_get_stride(reused.surface),
-                              static_cast<std::size_t>(fresh.width()) * 4),
-                  0)
-            << "row " << y;
+    for (const char* name : {"second.png", "next.png"}) {
+        PngImage reused(dir.file(name));
+        ASSERT_TRUE(reused.ok()) << name;
+        ASSERT_EQ(std::make_pair(reused.width(), reused.height()), std::make_pair(fresh.width(), fresh.height())) << name;
+        cairo_surface_flush(reused.surface);
+        for (int y = 0; y < fresh.height(); ++y)
+            ASSERT_EQ(std::memcmp(cairo_image_surface_get_data(fresh.surface) + y * cairo_image_surface_get_stride(fresh.surface),
+                                  cairo_image_surface_get_data(reused.surface) + y * cairo_image_surface_get_stride(reused.surface),
+                                  static_cast<std::size_t>(fresh.width()) * 4),
+                      0)
+                << name << " row " << y;
+    }
     EXPECT_LT(resized.width(), fresh.width());
     EXPECT_LT(resized.darkest_near(png_pixel_of(small, 15, 0), 1), 60);
 

@@ -1,7 +1,7 @@
 // Pictures of the simulated machine's marks (PNG, SVG, PDF through cairo): the scan field in
 // millimetres at the simulated head's own scale, y up as the machine sees it (channel 0 is x,
-// channel 1 is y), laser lines in the spot width, dots as filled spots, jumps as thin dashes, and
-// a millimetre frame of the field. A library that computes the wrong step size draws the wrong size.
+// channel 1 is y), laser lines in the spot width, dots as filled spots, jumps as thin light red
+// lines, and a millimetre frame of the field. A library that computes the wrong step size draws the wrong size.
 #pragma once
 
 #include <memory>
@@ -21,7 +21,7 @@ struct PictureOptions {
     double spot_mm = 0.1;              // width of a laser line, diameter of a dot
     double field_mm = 110.0;           // the square field the frame shows, centred on 0
     double tick_mm = 10.0;             // frame ticks and labels
-    bool jumps = true;                 // draw the jumps as thin dashed lines
+    bool jumps = true;                 // draw the jumps as thin light red lines
     double png_px_per_mm = 10.0;       // PNG resolution (SVG and PDF are at true size)
     std::string caption;               // one line above the frame (file name, summary), may be empty
     HeadDistortion head;               // a distorted head draws the marks where they land
@@ -52,7 +52,8 @@ void write_picture(const MarkRecorder& marks, PictureFormat format, const std::s
                    const PictureOptions& options);
 
 // PNGs one after another on one drawing surface, kept while the pictures have the same size (a
-// batch's plates), instead of a surface made and freed for each.
+// batch's plates), instead of a surface made and freed for each. A canvas that goes leaves its
+// surface to the next one made (the next batch).
 class PngCanvas {
 public:
     PngCanvas();

@@ -16,6 +16,10 @@
 #include <cfloat>
 #include <cmath>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 namespace korvex {
 
 int64_t Grid_cell(int32_t x, int32_t y) {
@@ -137,12 +141,8 @@ static void Make_zone_edges(std::array<float, kZoneRows + 1>& edges, float steps
 // Makes the reciprocals and zone edges anew when a value they come from changed (the template
 // loaded, the marking parameters set, a field written by the host): four comparisons a step, the
 // divisions only then. The steps per mm compare by their bits, so a NaN is taken in once too.
-static const CoefficientScale& Current_scale(State& s) {
-    const HardwareRecord& hw = s.hw;
-    CoefficientScale& c = s.scan.coefficient_scale;
-    if (std::bit_cast<uint32_t>(c.steps_per_mm) == std::bit_cast<uint32_t>(hw.sngStepsPerMm) &&
-        c.field_x_mm == hw.lngFieldSizeX && c.field_y_mm == hw.lngFieldSizeY && c.zone_count == hw.lngZoneCount)
-        return c;
+// The comparisons are made inline in the step; the making is out of line, away from it.
+[[gnu::noinline]] static void Make_scale(const HardwareRecord& hw, CoefficientScale& c) {
     c.steps_per_mm = hw.sngStepsPerMm;
     c.field_x_mm = hw.lngFieldSizeX;
     c.field_y_mm = hw.lngFieldSizeY;
@@ -153,7 +153,7 @@ static const CoefficientScale& Current_scale(State& s) {
     // Doubles; smaller, zero, negative or missing values are left to the divisions (faults included).
     if (!(k >= 1e-6 && k <= 1e30 && c.field_x_mm > 0 && c.field_y_mm > 0 && c.zone_count >= 1 &&
           c.zone_count <= kZoneRows))
-        return c;
+        return;
     c.zones_per_step_x = 1.0 / (k * Zone_width_mm(c.field_x_mm, c.zone_count));
     c.zones_per_step_y = 1.0 / (k * Zone_width_mm(c.field_y_mm, c.zone_count));
     c.per_x_span_steps = 1.0 / (k * c.field_y_mm);
@@ -161,17 +161,30 @@ static const CoefficientScale& Current_scale(State& s) {
     Make_zone_edges(c.edge_x_steps, c.steps_per_mm, c.field_x_mm, c.zone_count);
     Make_zone_edges(c.edge_y_steps, c.steps_per_mm, c.field_y_mm, c.zone_count);
     c.usable = true;
+}
+
+[[gnu::always_inline]] static inline const CoefficientScale& Current_scale(State& s) {
+    const HardwareRecord& hw = s.hw;
+    CoefficientScale& c = s.scan.coefficient_scale;
+    if (std::bit_cast<uint32_t>(c.steps_per_mm) != std::bit_cast<uint32_t>(hw.sngStepsPerMm) ||
+        c.field_x_mm != hw.lngFieldSizeX || c.field_y_mm != hw.lngFieldSizeY || c.zone_count != hw.lngZoneCount)
+        [[unlikely]] Make_scale(hw, c);
     return c;
 }
 
-// The zone of a distance: one product gives it to within one zone (it differs from the divisions'
-// quotient by a few units in the last place), the edges the divisions drew settle it.
-[[gnu::always_inline]] static inline int64_t Zone_by_edges(double distance_steps, double zones_per_step, const std::array<float, kZoneRows + 1>& edges,
-                             int32_t zone_count) {
-    const double z = distance_steps * zones_per_step;
+// The zone of a distance: one product gives it to within a zone or so (it differs from the
+// divisions' quotient by a few units in the last place), the edges the divisions drew settle it. The
+// product is taken of `near_steps`, the distance before it was narrowed to a Single (it need not wait
+// for the narrowing), the edges are compared with the distance itself.
+[[gnu::always_inline]] static inline int64_t Zone_by_edges(double near_steps, float distance_steps, double zones_per_step,
+                                                           const std::array<float, kZoneRows + 1>& edges, int32_t zone_count) {
+    const double z = near_steps * zones_per_step;
     int64_t i = z < zone_count ? static_cast<int64_t>(z) : zone_count - 1;
-    if (distance_steps >= edges[i + 1]) ++i;
-    else if (distance_steps < edges[i]) --i;
+    // Loops rather than selects: the compiler makes them branches, rarely taken, so the zone's table
+    // reads need not wait for the edges' comparisons. They end at edge 0 (0, no distance is below it)
+    // and at the last zone's (infinity, every finite distance is below it).
+    while (distance_steps < edges[i]) --i;
+    while (distance_steps >= edges[i + 1]) ++i;
     return i;
 }
 
@@ -195,10 +208,19 @@ static const CoefficientScale& Current_scale(State& s) {
     return true;
 }
 
-// A Single rounded half to even into 32 bits, as to_i32 does, without its library call for the
-// coordinates a field has (the processor's conversion rounds to nearest even by default).
+// A Single rounded half to even into 32 bits, as to_i32 does, without a library call for the
+// coordinates a field has. The processor's conversion rounds to nearest, ties to even (its default
+// mode); elsewhere, below 2^30 the Double sum with 1.5 x 2^52 keeps no fraction, so the addition
+// itself rounds that way and the subtraction is exact.
 [[gnu::always_inline]] static inline int32_t Nearest_i32(float v) {
-    if (std::fabs(v) < 0x1p30f) [[likely]] return static_cast<int32_t>(std::lrint(v));
+    if (std::fabs(v) < 0x1p30f) [[likely]] {
+#if defined(__SSE__)
+        return _mm_cvtss_si32(_mm_set_ss(v));
+#else
+        constexpr double kRoundingBias = 0x1.8p52;
+        return static_cast<int32_t>((static_cast<double>(v) + kRoundingBias) - kRoundingBias);
+#endif
+    }
     return to_i32(static_cast<double>(v));
 }
 
@@ -210,8 +232,8 @@ static const CoefficientScale& Current_scale(State& s) {
     // Undistorted values are whole numbers, always in range; distorted ones must fit a Single.
     if (!(std::fabs(dx1) <= static_cast<double>(FLT_MAX) && std::fabs(dy1) <= static_cast<double>(FLT_MAX))) return false;
     const float x1 = static_cast<float>(dx1), y1 = static_cast<float>(dy1);
-    const int64_t i = Zone_by_edges(std::fabs(x1), c.zones_per_step_x, c.edge_x_steps, c.zone_count);
-    const int64_t j = Zone_by_edges(std::fabs(y1), c.zones_per_step_y, c.edge_y_steps, c.zone_count);
+    const int64_t i = Zone_by_edges(std::fabs(dx1), std::fabs(x1), c.zones_per_step_x, c.edge_x_steps, c.zone_count);
+    const int64_t j = Zone_by_edges(std::fabs(dy1), std::fabs(y1), c.zones_per_step_y, c.edge_y_steps, c.zone_count);
     const EdgeScale xs = X_edges(s.scan.zoneTable, i, x1);
     float x2, y2;
     if (!Scaled_by_product(x1, (xs.p + xs.m) / 2.0, static_cast<double>(y1) * (xs.p - xs.m), c.per_x_span_steps, x2))
