@@ -10,6 +10,7 @@ PACKAGES=(
   python3-numpy  # the Python module's tests give it numpy arrays
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libcairo2-dev libpng-dev libfreetype-dev libfontconfig-dev libdmtx-dev
+  libpango1.0-dev  # the pictures' captions and labels: any script an installed face covers
   libopencv-imgproc-dev libopencv-imgcodecs-dev  # field calibration: scans of the test pattern
   fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
   clang-14 libclang-rt-14-dev

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 #include "guarded_command.hpp"
@@ -22,6 +24,7 @@
 #include "machine_fixture.hpp"
 #include "mark_command.hpp"
 #include "picture/mark_picture.hpp"
+#include "picture/picture_text.hpp"
 #include "vector_file.hpp"
 
 using namespace korvex;
@@ -274,6 +277,84 @@ TEST(MarkPicture, ManyMarksAreAllDrawn) {
     for (double x : {-40.0, 0.0, 39.96}) EXPECT_LT(png.darkest_near(png_pixel_of(o, x, -10.5), 1), 60) << x;
     EXPECT_LT(png.darkest_near(png_pixel_of(o, 30, 30), 0), 60);
     EXPECT_EQ(png.darkest_near(png_pixel_of(o, 25, 15), 3), 255);
+}
+
+namespace {
+
+// True when an installed face has all of these characters.
+bool installed_face_has(std::initializer_list<FcChar32> chars) {
+    FcCharSet* set = FcCharSetCreate();
+    for (FcChar32 c : chars) FcCharSetAddChar(set, c);
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddCharSet(pattern, FC_CHARSET, set);
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* faces = FcFontList(nullptr, pattern, objects);
+    const bool found = faces != nullptr && faces->nfont > 0;
+    if (faces != nullptr) FcFontSetDestroy(faces);
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    FcCharSetDestroy(set);
+    return found;
+}
+
+// A cairo context on a small image, for laying out text.
+struct ScratchContext {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 8, 8);
+    cairo_t* cr = cairo_create(surface);
+    ~ScratchContext() {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+};
+
+}  // namespace
+
+// A caption in Chinese (a template or file name) is drawn in an installed face that has it, where
+// captions always were, not as the boxes of characters no face has.
+TEST(MarkPicture, ChineseCaptionsAreDrawnInAnInstalledFace) {
+    if (!installed_face_has({0x8033, 0x6807, 0x7F16, 0x53F7}))
+        GTEST_SKIP() << "no installed face has 耳标编号; scripts/setup.sh installs fonts-wqy-microhei and fonts-arphic-uming";
+    TempDir dir("korvex_picture_cjk");
+    PictureOptions o;
+    o.caption = "耳标编号";
+    const std::vector<Mark> none;
+    write_picture(none, PictureFormat::png, dir.file("cjk.png"), o);
+    o.caption = "\uE000\uE001\uE002\uE003";  // private use: no face has them
+    write_picture(none, PictureFormat::png, dir.file("boxes.png"), o);
+    PngImage cjk(dir.file("cjk.png")), boxes(dir.file("boxes.png"));
+    ASSERT_TRUE(cjk.ok() && boxes.ok());
+    // From the left margin (12 mm), baseline 9.5 mm from the top, 3.5 mm high.
+    EXPECT_LT(cjk.darkest_near({140, 80}, 15), 80);
+    EXPECT_EQ(cjk.darkest_near({140, 30}, 15), 255);
+    int differing = 0;
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < cjk.width(); ++x) differing += cjk.grey(x, y) != boxes.grey(x, y);
+    EXPECT_GT(differing, 200);
+
+    ScratchContext scratch;
+    PictureText text(scratch.cr, 3.5);
+    text.set_text("耳标编号 12.mc1");
+    EXPECT_EQ(text.unknown_glyphs(), 0);
+}
+
+// A caption is bytes from a file name or a template: ones that are not UTF-8 (a name in GB2312, a
+// stray byte, a NUL) are drawn as U+FFFD each, and the picture with its marks is still made.
+TEST(MarkPicture, CaptionBytesThatAreNotUtf8AreShownAndThePictureStillMade) {
+    TempDir dir("korvex_picture_bytes");
+    const std::vector<Mark> marks{line_mark(Mark::Kind::line, -2000, 0, 2000, 0)};
+    PictureOptions o;
+    o.spot_mm = 0.3;
+    o.caption = std::string("\xb1\xe0\xba\xc5.mc1 \xff\0end", 14);
+    for (PictureFormat f : {PictureFormat::svg, PictureFormat::pdf, PictureFormat::png})
+        EXPECT_NO_THROW(write_picture(marks, f, dir.file("m.pic"), o));
+    PngImage png(dir.file("m.pic"));
+    ASSERT_TRUE(png.ok());
+    EXPECT_LT(png.darkest_near(png_pixel_of(o, 10, 0), 1), 60);
+
+    ScratchContext scratch;
+    PictureText text(scratch.cr, 3.5);
+    const double shown = text.set_text("\uFFFD\uFFFD\uFFFD\uFFFD.mc1 \uFFFD\uFFFDend").x_advance;
+    EXPECT_DOUBLE_EQ(text.set_text(o.caption).x_advance, shown);
 }
 
 TEST(MarkPicture, BadOptionsAndUnwritableFilesAreErrors) {

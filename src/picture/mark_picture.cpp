@@ -21,6 +21,7 @@
 
 #include "core/output_file.hpp"
 #include "korvex/fault.hpp"
+#include "picture/picture_text.hpp"
 
 namespace korvex::tool {
 
@@ -128,25 +129,24 @@ void draw_frame(cairo_t* cr, const Page& page, const PictureOptions& o) {
     cairo_stroke(cr);
 
     // Labels in millimetres from the field centre: x below the frame, y left of it.
-    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, kLabelMm);
-    cairo_text_extents_t ext;
+    PictureText labels(cr, kLabelMm);
     for (long k = first; k <= last; ++k) {
         const double d = static_cast<double>(k) * o.tick_mm;
-        const std::string text = label_text(d);
-        cairo_text_extents(cr, text.c_str(), &ext);
+        const cairo_text_extents_t& ext = labels.set_text(label_text(d));
         cairo_move_to(cr, page.centre_x + d - ext.width / 2.0 - ext.x_bearing, bottom + kTickMm + 1.0 + kLabelMm);
-        cairo_show_text(cr, text.c_str());
+        labels.show();
         cairo_move_to(cr, left - kTickMm - 1.0 - ext.width - ext.x_bearing, page.centre_y - d - ext.y_bearing / 2.0);
-        cairo_show_text(cr, text.c_str());
+        labels.show();
     }
     cairo_move_to(cr, right + kTickMm + 1.0, bottom + kTickMm + 1.0 + kLabelMm);
-    cairo_show_text(cr, "mm");
+    labels.set_text("mm");
+    labels.show();
     if (!o.caption.empty()) {
         cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
-        cairo_set_font_size(cr, 3.5);
+        PictureText caption(cr, 3.5);
+        caption.set_text(o.caption);
         cairo_move_to(cr, kMarginMm, kMarginMm * 0.5 + 3.5);
-        cairo_show_text(cr, o.caption.c_str());
+        caption.show();
     }
 }
 
@@ -488,7 +488,7 @@ void PdfBook::finish() {
 
 }  // namespace korvex::tool
 
-// fontconfig, which cairo uses for the frame's labels, keeps its configuration until the process
+// fontconfig, which Pango uses for the frame's labels, keeps its configuration until the process
 // ends by design; a sanitized build's leak checker is told that this is not a leak. (Sanitizer
 // runtimes look this function up; other builds never call it.)
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
