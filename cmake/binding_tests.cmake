@@ -1,7 +1,7 @@
-# Tests of the C and Python interfaces and of the installation: the examples run against the build
-# tree; the Python module's own tests; an installed copy built against from outside (find_package
-# and pkg-config) and used from C, C++, Python and the korvex program; the wheel in a fresh venv;
-# the Debian packages built, installed and purged.
+# Tests of the C and Python interfaces and of the installation: the libraries' ABI; the examples run
+# against the build tree; the Python module's own tests; an installed copy built against from
+# outside (find_package and pkg-config) and used from C, C++, Python and the korvex program; the
+# wheel in a fresh venv; the Debian packages built, installed and purged.
 set(KORVEX_PYTHON_ENV "PYTHONPATH=${CMAKE_BINARY_DIR}/python" "PYTHONDONTWRITEBYTECODE=1")
 
 add_test(NAME c_example COMMAND korvex_c_example)
@@ -28,6 +28,12 @@ if(KORVEX_SANITIZE)
   endif()
 endif()
 set_tests_properties(python_module PROPERTIES ENVIRONMENT "${KORVEX_PYTHON_MODULE_ENV}")
+
+# The shared libraries' ABI against the release's record in abi/ (scripts/abi.sh): exactly the
+# recorded symbols exported, and no incompatible change to the installed headers' functions and types.
+add_test(NAME abi_symbols COMMAND ${CMAKE_SOURCE_DIR}/scripts/abi.sh symbols ${CMAKE_BINARY_DIR})
+add_test(NAME abi_compare COMMAND ${CMAKE_SOURCE_DIR}/scripts/abi.sh compare ${CMAKE_BINARY_DIR})
+set_tests_properties(abi_symbols abi_compare PROPERTIES SKIP_RETURN_CODE 77)
 
 # The example and the package's outside programs load the libraries into programs built without the
 # sanitizers; the C interface itself runs sanitized in korvex_tests (CInterface*) and c_example.

@@ -6,6 +6,11 @@
 
 #include <korvex/korvex.h>
 
+/* The headers' version, checked when the host is compiled (korvex_version() tells the library's). */
+#if !KORVEX_VERSION_AT_LEAST(0, 1, 0)
+#error "this host needs the korvex 0.1 headers or newer"
+#endif
+
 static int check(korvex_object* laser, int32_t result, const char* what) {
     if (!KORVEX_IS_ERROR(result)) return 0;
     fprintf(stderr, "%s failed: %s fault: %s\n", what, korvex_fault_kind_name(KORVEX_ERROR_KIND(result)),

@@ -15,7 +15,8 @@ PACKAGES=(
   fonts-dejavu-core hershey-fonts-data fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
   clang-14 libclang-rt-14-dev
   doxygen  # docs/members.md from the member headers
-  dpkg-dev file binutils  # readelf on the built libraries
+  dpkg-dev file binutils  # readelf and nm on the built libraries
+  abigail-tools  # abidw/abidiff: the libraries' ABI against the record in abi/
   debhelper dh-python fakeroot lintian help2man  # the Debian packages (scripts/package.sh), the manual page
   python3-venv python3-pip python3-setuptools python3-wheel  # the Python wheel, and the fresh venv it is tried in
   libsqlite3-dev libpqxx-dev postgresql  # the station's journal; its tests start their own PostgreSQL cluster

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "korvex/export.h"
+
 namespace korvex {
 
 // A plot file placed at (x_mm, y_mm), one plot unit = scale_mm, turned by angle_deg; fill_mm > 0
@@ -18,7 +20,7 @@ struct PlotPlacement {
     double angle_deg = 0.0;
     float fill_mm = 0.0f;
 };
-void mark_plot_file(const std::string& path, const PlotPlacement& placement);
+KORVEX_API void mark_plot_file(const std::string& path, const PlotPlacement& placement);
 
 // A text cell: its fonts (a catalogue key, a file of the font folder or a system outline face;
 // empty: special_Romans / special_DFS when their files are there, else DejaVu Sans / AR PL UMing CN),
@@ -41,6 +43,6 @@ struct TextCellMarked {
     std::string font_folder;   // where the catalogue's font files were looked for
 };
 // `marked` is filled as far as the marking got, also when it ends in a fault.
-void mark_text_cell(const TextCell& cell, TextCellMarked& marked);
+KORVEX_API void mark_text_cell(const TextCell& cell, TextCellMarked& marked);
 
 }  // namespace korvex

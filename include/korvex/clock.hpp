@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "korvex/export.h"
+
 namespace korvex {
 
-class Clock {
+class KORVEX_API Clock {
 public:
     virtual ~Clock() = default;
     // Counter ticks per second.

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "korvex/export.h"
+
 namespace korvex {
 
 enum class FaultKind {
@@ -20,9 +22,9 @@ enum class FaultKind {
 };
 
 // The short word the host-script trace prints for a kind ("index", "overflow", ...).
-const char* fault_kind_name(FaultKind kind);
+KORVEX_API const char* fault_kind_name(FaultKind kind);
 
-class Fault : public std::runtime_error {
+class KORVEX_API Fault : public std::runtime_error {
 public:
     Fault(FaultKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
     FaultKind kind() const { return kind_; }
@@ -32,7 +34,7 @@ private:
 };
 
 // Throws a Fault; kept out of line so hot paths carry only a call.
-[[noreturn]] void raise_fault(FaultKind kind, const char* message);
-[[noreturn]] void raise_fault(FaultKind kind, const std::string& message);
+[[noreturn]] KORVEX_API void raise_fault(FaultKind kind, const char* message);
+[[noreturn]] KORVEX_API void raise_fault(FaultKind kind, const std::string& message);
 
 }  // namespace korvex

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "korvex/export.h"
+
 namespace korvex {
 
 // The title of every message box the library shows.
@@ -16,7 +18,7 @@ enum class Icon { none, info, critical };
 enum class Answer { ok, yes, no };
 enum class Key { shift, space };
 
-class HostUi {
+class KORVEX_API HostUi {
 public:
     virtual ~HostUi() = default;
     virtual Answer message_box(const std::string& text, const std::string& title, Buttons buttons, Icon icon) = 0;
@@ -24,8 +26,8 @@ public:
     virtual void process_messages() = 0;
 };
 
-const char* buttons_name(Buttons b);  // "ok", "yesno"
-const char* icon_name(Icon i);        // "none", "info", "critical"
-const char* answer_name(Answer a);    // "ok", "yes", "no"
+KORVEX_API const char* buttons_name(Buttons b);  // "ok", "yesno"
+KORVEX_API const char* icon_name(Icon i);        // "none", "info", "critical"
+KORVEX_API const char* answer_name(Answer a);    // "ok", "yes", "no"
 
 }  // namespace korvex

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 
+#include "korvex/export.h"
+
 namespace korvex {
 
-class IoCard {
+class KORVEX_API IoCard {
 public:
     virtual ~IoCard() = default;
     // Opens device 0; false when the card is not there.

@@ -9,6 +9,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "korvex/export.h"
 #include "korvex/member_values.h"
 #include "korvex/version.h"
 
@@ -49,20 +50,24 @@ typedef enum korvex_fault_kind {
 
 /* The short name of a kind: "index", "overflow", "division", "float", "eof", "type", "file",
  * "device", "unavailable", "argument", "memory", "internal"; "none" for 0. */
-const char* korvex_fault_kind_name(korvex_fault_kind kind);
+KORVEX_API const char* korvex_fault_kind_name(korvex_fault_kind kind);
 
 /* The fault of the handle's last call (KORVEX_FAULT_NONE and "" after a call that succeeded). The
  * message stays valid until the handle's next call. For a handle the calling thread cannot use:
  * KORVEX_FAULT_ARGUMENT and why. */
-korvex_fault_kind korvex_fault_kind_of(const korvex_object* object);
-const char* korvex_fault_message(const korvex_object* object);
+KORVEX_API korvex_fault_kind korvex_fault_kind_of(const korvex_object* object);
+KORVEX_API const char* korvex_fault_message(const korvex_object* object);
 /* The same for the calling thread's last call of any function here (also those without a handle). */
-korvex_fault_kind korvex_last_fault_kind(void);
-const char* korvex_last_fault_message(void);
+KORVEX_API korvex_fault_kind korvex_last_fault_kind(void);
+KORVEX_API const char* korvex_last_fault_message(void);
+/* Sets the calling thread's last fault as a failed call would (KORVEX_FAULT_NONE clears it), for
+ * libraries layered on this interface that report their own failures the same way, as the picture
+ * library does. Returns the error code of kind (0 for KORVEX_FAULT_NONE); message may be NULL. */
+KORVEX_API int32_t korvex_set_last_fault(korvex_fault_kind kind, const char* message);
 
 /* The version of the library loaded at run time, "MAJOR.MINOR"; KORVEX_VERSION_STRING is the one of
  * the headers the host was compiled against. */
-const char* korvex_version(void);
+KORVEX_API const char* korvex_version(void);
 
 /* ---- Messages and log ----
  * The machine asks the operator through message boxes (a text, a title, buttons and an icon) and
@@ -92,7 +97,7 @@ typedef struct korvex_message {
 typedef int32_t (*korvex_message_cb)(const korvex_message* message, void* user_data);
 /* Sets the calling thread's message callback; NULL restores the default (standard error). Also
  * takes over a C++ host's operator interface on this thread. */
-int32_t korvex_set_message_cb(korvex_message_cb callback, void* user_data);
+KORVEX_API int32_t korvex_set_message_cb(korvex_message_cb callback, void* user_data);
 
 typedef enum korvex_log_level {
     KORVEX_LOG_LEVEL_NONE = 0,
@@ -105,7 +110,7 @@ typedef void (*korvex_log_cb)(korvex_log_level level, const char* message, void*
 /* Sets the process's log callback (all threads; NULL: no log, the default). Lines up to `level`
  * (a korvex_log_level; any other number is an argument fault) are passed on
  * (KORVEX_LOG_LEVEL_NONE passes nothing). */
-int32_t korvex_set_log_cb(korvex_log_cb callback, int32_t level, void* user_data);
+KORVEX_API int32_t korvex_set_log_cb(korvex_log_cb callback, int32_t level, void* user_data);
 
 /* ---- Platform: set before the thread's first object, or between jobs ----
  * card: "simulated" (or NULL) for the simulated machine, whose marks the korvex_sim_* functions
@@ -113,101 +118,101 @@ int32_t korvex_set_log_cb(korvex_log_cb callback, int32_t level, void* user_data
  * time) or "monotonic" (real microseconds; the real card's default); NULL for the default.
  * library_folder: the folder with grid files and font/; NULL or "" for the default (KORVEX_HOME,
  * else font/ beside the library, else the installed data folder). */
-int32_t korvex_set_platform(const char* card, const char* clock, const char* library_folder);
+KORVEX_API int32_t korvex_set_platform(const char* card, const char* clock, const char* library_folder);
 /* The library folder in force for the calling thread, as UTF-8. Writes at most size bytes including
  * the terminating NUL into buffer (may be NULL when size is 0); *length gets the full length. */
-int32_t korvex_library_folder(char* buffer, size_t size, size_t* length);
+KORVEX_API int32_t korvex_library_folder(char* buffer, size_t size, size_t* length);
 
 /* ---- Objects ---- */
-int32_t korvex_create(korvex_object** object);
+KORVEX_API int32_t korvex_create(korvex_object** object);
 /* Destroying touches nothing on the machine (no output is reset). NULL is ignored (returns 0). Only
  * the thread that created an object destroys it; a handle that is unknown (destroyed already, made
  * up) or another thread's is refused with an argument error and left as it was. The objects a
  * thread still holds when it ends are destroyed with it. */
-int32_t korvex_destroy(korvex_object* object);
+KORVEX_API int32_t korvex_destroy(korvex_object* object);
 
 /* ---- The 22 members, in interface slot order ----
  * Arrays are a pointer and an element count; strings are NUL-terminated UTF-8. */
 /** Slot 1: korvex_dll::Name for C; the member's reference says what the arguments mean. The name goes into
  * buffer as korvex_library_folder writes: at most size bytes with the NUL, *length the full length.
  * Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_get_Name(const korvex_object* object, char* buffer, size_t size, size_t* length);
+KORVEX_API int32_t korvex_get_Name(const korvex_object* object, char* buffer, size_t size, size_t* length);
 /** Slot 2: korvex_dll::Name for C; the member's reference says what the arguments mean. value:
  * NUL-terminated UTF-8. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_set_Name(korvex_object* object, const char* value);
+KORVEX_API int32_t korvex_set_Name(korvex_object* object, const char* value);
 /** Slot 3: korvex_dll::File_no_begin for C; the member's reference says what the arguments mean. *value
  * gets the property. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_get_File_no_begin(const korvex_object* object, int32_t* value);
+KORVEX_API int32_t korvex_get_File_no_begin(const korvex_object* object, int32_t* value);
 /** Slot 4: korvex_dll::File_no_begin for C; the member's reference says what the arguments mean. Returns
  * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_set_File_no_begin(korvex_object* object, int32_t value);
+KORVEX_API int32_t korvex_set_File_no_begin(korvex_object* object, int32_t value);
 /** Slot 5: korvex_dll::DebugID for C; the member's reference says what the arguments mean. *value gets the
  * serial number. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_get_DebugID(const korvex_object* object, int32_t* value);
+KORVEX_API int32_t korvex_get_DebugID(const korvex_object* object, int32_t* value);
 /** Slot 6: korvex_dll::e_isMarking for C; the member's reference says what the arguments mean. Returns
  * KORVEX_TRUE or KORVEX_FALSE. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the
  * gate closed. */
-int32_t korvex_e_isMarking(const korvex_object* object);
+KORVEX_API int32_t korvex_e_isMarking(const korvex_object* object);
 /** Slot 7: korvex_dll::e_PrintEarMark for C; the member's reference says what the arguments mean. Arrays
  * are a pointer and an element count; strNumber1 and strNumber2 are arrays of NUL-terminated UTF-8
  * strings. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_e_PrintEarMark(korvex_object* object, const uint8_t* imageData, size_t imageData_count,
+KORVEX_API int32_t korvex_e_PrintEarMark(korvex_object* object, const uint8_t* imageData, size_t imageData_count,
                               const char* const* strNumber1, size_t strNumber1_count,
                               const char* const* strNumber2, size_t strNumber2_count,
                               const uint8_t* arr_Size, size_t arr_Size_count);
 /** Slot 8: korvex_dll::e_Initlize for C; the member's reference says what the arguments mean. Returns the
  * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_e_Initlize(korvex_object* object);
+KORVEX_API int32_t korvex_e_Initlize(korvex_object* object);
 /** Slot 9: korvex_dll::e_Relese for C; the member's reference says what the arguments mean. Returns the
  * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_e_Relese(korvex_object* object);
+KORVEX_API int32_t korvex_e_Relese(korvex_object* object);
 /** Slot 10: korvex_dll::e_setPrintInfo for C; the member's reference says what the arguments mean. Returns
  * 0 (the member's result is empty). Returns the member's result, or an error code (KORVEX_IS_ERROR) with
  * the gate closed. */
-int32_t korvex_e_setPrintInfo(korvex_object* object, const char* strTempletFileName);
+KORVEX_API int32_t korvex_e_setPrintInfo(korvex_object* object, const char* strTempletFileName);
 /** Slot 11: korvex_dll::usb_laser_open for C; the member's reference says what the arguments mean. Returns
  * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_usb_laser_open(korvex_object* object, float laserpower, float laserfre, int16_t on_off);
+KORVEX_API int32_t korvex_usb_laser_open(korvex_object* object, float laserpower, float laserfre, int16_t on_off);
 /** Slot 12: korvex_dll::Marking_init_pci for C; the member's reference says what the arguments mean. rs_n:
  * rs_n_count bytes. Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_Marking_init_pci(korvex_object* object, int16_t out_data0, int16_t out_data1, int16_t card,
+KORVEX_API int32_t korvex_Marking_init_pci(korvex_object* object, int16_t out_data0, int16_t out_data1, int16_t card,
                                 int16_t LaserType, int16_t lnghead, const uint8_t* rs_n, size_t rs_n_count,
                                 int16_t laser_sw);
 /** Slot 13: korvex_dll::Marking_data for C; the member's reference says what the arguments mean. md is read
  * and may be written back (the stand-alone packer stores clamped values in it), also after a fault.
  * Returns the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_Marking_data(korvex_object* object, double* md, size_t md_count);
+KORVEX_API int32_t korvex_Marking_data(korvex_object* object, double* md, size_t md_count);
 /** Slot 14: korvex_dll::Marking_end for C; the member's reference says what the arguments mean. md is
  * copied back as for Marking_data. Returns the member's result, or an error code (KORVEX_IS_ERROR) with
  * the gate closed. */
-int32_t korvex_Marking_end(korvex_object* object, int32_t fileno, int32_t fileAll, int32_t MarkM, int32_t m_sel,
+KORVEX_API int32_t korvex_Marking_end(korvex_object* object, int32_t fileno, int32_t fileAll, int32_t MarkM, int32_t m_sel,
                            int32_t m_head, double* md, size_t md_count);
 /** Slot 15: korvex_dll::Marking_run for C; the member's reference says what the arguments mean. Returns the
  * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_Marking_run(korvex_object* object);
+KORVEX_API int32_t korvex_Marking_run(korvex_object* object);
 /** Slot 16: korvex_dll::Marking_stop for C; the member's reference says what the arguments mean. Returns
  * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_Marking_stop(korvex_object* object);
+KORVEX_API int32_t korvex_Marking_stop(korvex_object* object);
 /** Slot 17: korvex_dll::Marking_para for C; the member's reference says what the arguments mean. Returns
  * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_Marking_para(korvex_object* object, float ms, float mms, int32_t tcf, int32_t tch, int32_t tof,
+KORVEX_API int32_t korvex_Marking_para(korvex_object* object, float ms, float mms, int32_t tcf, int32_t tch, int32_t tof,
                             int32_t toh, double su, float laserpower, float laserfre, float lasermaxpower,
                             int32_t dr_time);
 /** Slot 18: korvex_dll::Send_cal_data for C; the member's reference says what the arguments mean. Returns
  * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_Send_cal_data(korvex_object* object, int32_t lnghead);
+KORVEX_API int32_t korvex_Send_cal_data(korvex_object* object, int32_t lnghead);
 /** Slot 19: korvex_dll::marking_start for C; the member's reference says what the arguments mean. Returns
  * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_marking_start(korvex_object* object);
+KORVEX_API int32_t korvex_marking_start(korvex_object* object);
 /** Slot 20: korvex_dll::port_Out_bit for C; the member's reference says what the arguments mean. Returns
  * the member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_port_Out_bit(korvex_object* object, int16_t intBit, int16_t intV);
+KORVEX_API int32_t korvex_port_Out_bit(korvex_object* object, int16_t intBit, int16_t intV);
 /** Slot 21: korvex_dll::port_In_Bit for C; the member's reference says what the arguments mean. Returns the
  * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_port_In_Bit(korvex_object* object, int16_t intBit);
+KORVEX_API int32_t korvex_port_In_Bit(korvex_object* object, int16_t intBit);
 /** Slot 22: korvex_dll::Marking_DA for C; the member's reference says what the arguments mean. Returns the
  * member's result, or an error code (KORVEX_IS_ERROR) with the gate closed. */
-int32_t korvex_Marking_DA(korvex_object* object, double V, int16_t P);
+KORVEX_API int32_t korvex_Marking_DA(korvex_object* object, double V, int16_t P);
 
 /* ---- The simulated machine of the calling thread ----
  * Present after korvex_set_platform("simulated", ...), and installed by korvex_create on a thread
@@ -229,17 +234,17 @@ typedef struct korvex_mark {
 
 /* Copies at most capacity marks into marks (may be NULL when capacity is 0); *count gets how many
  * there are in all. */
-int32_t korvex_sim_marks(korvex_mark* marks, size_t capacity, size_t* count);
+KORVEX_API int32_t korvex_sim_marks(korvex_mark* marks, size_t capacity, size_t* count);
 /* Writes the marks as text, one per line ("line X0 Y0 X1 Y1", "jump ...", "dot X Y US", "axis N"). */
-int32_t korvex_sim_write_marks(const char* path);
+KORVEX_API int32_t korvex_sim_write_marks(const char* path);
 /* Forgets the marks so far (a new job); the machine's spot, gate and axis stay where they are. */
-int32_t korvex_sim_clear_marks(void);
+KORVEX_API int32_t korvex_sim_clear_marks(void);
 /* Drives input bit 0-15 of the card to level 0 or 1 (all inputs start at 1). */
-int32_t korvex_sim_set_input(int32_t bit, int32_t level);
+KORVEX_API int32_t korvex_sim_set_input(int32_t bit, int32_t level);
 /* *emitting gets 1 while the laser gate is open and the laser emits, else 0. */
-int32_t korvex_sim_laser_emitting(int32_t* emitting);
+KORVEX_API int32_t korvex_sim_laser_emitting(int32_t* emitting);
 /* *time_us gets the machine time in microseconds. */
-int32_t korvex_sim_time_us(double* time_us);
+KORVEX_API int32_t korvex_sim_time_us(double* time_us);
 
 #ifdef __cplusplus
 }

@@ -4,12 +4,12 @@
 // of the members are the reference (docs/members.md is generated from them).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "korvex/export.h"
 #include "korvex/fault.hpp"
 #include "korvex/member_values.h"
 #include "korvex/version.h"
@@ -22,8 +22,6 @@ struct Empty {
     bool operator!=(const Empty&) const { return false; }
 };
 
-class CellFlagConst;  // the cell kind names of the template cells
-
 }  // namespace korvex
 
 /// The library's one public object. Every member runs on the calling thread to completion. A member
@@ -32,7 +30,7 @@ class CellFlagConst;  // the cell kind names of the template cells
 /// throws**. Expected failures (no calibration grid, a controller that does not answer) are shown to
 /// the operator as message boxes (korvex/korvex.h: korvex_set_message_cb) and the member returns
 /// normally. Positions are millimetres in the field frame, origin at the field centre.
-class korvex_dll {
+class KORVEX_API korvex_dll {
 public:
     /// Creates an object and numbers it (DebugID). Touches nothing on the machine.
     /// @throws korvex::Fault overflow at the 2 147 483 648th creation on a thread.
@@ -215,12 +213,8 @@ public:
     /// @}
 
 private:
-    std::string name_;
-    int32_t file_no_begin_ = 0;
-    int16_t marking_flag_ = 0;  // 16-bit Boolean
-    int32_t debug_serial_ = 0;
-    std::string template_file_name_;                           // e_setPrintInfo's template, without extension
-    std::shared_ptr<const korvex::CellFlagConst> cell_flags_;  // created by the first e_setPrintInfo
-    std::array<int32_t, 5> category_counters_{};               // print set-up: next slot of each category
-    std::vector<uint8_t> port_list_ = std::vector<uint8_t>(4, 0);  // passed as rs_n by e_Initlize
+    // The object's own values, behind a pointer: the object's size and layout stay the same whatever
+    // the library keeps in it, so a host compiled against one release runs with the next.
+    struct Values;
+    std::unique_ptr<Values> values_;
 };

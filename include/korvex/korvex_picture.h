@@ -15,7 +15,7 @@ extern "C" {
  * per millimetre (1000 / the step size in um the job was set up with; 0 for 100). field_mm: the
  * side of the square field the frame shows (0 for 110). A failure is a KORVEX_FAULT_FILE error (the
  * file cannot be written) or KORVEX_FAULT_ARGUMENT (bad format or scale, no simulated machine). */
-int32_t korvex_sim_write_picture(const char* path, const char* format, double head_steps_per_mm, double field_mm);
+KORVEX_API int32_t korvex_sim_write_picture(const char* path, const char* format, double head_steps_per_mm, double field_mm);
 
 #ifdef __cplusplus
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "korvex/export.h"
 #include "korvex/clock.hpp"
 #include "korvex/host_ui.hpp"
 #include "korvex/io_card.hpp"
@@ -28,19 +29,19 @@ struct Platform {
 
 // Installs the backends for the calling thread (the caller keeps them alive). Empty entries take
 // the thread's defaults. Takes effect for every object of this thread, also those already created.
-void set_platform(const Platform& platform);
+KORVEX_API void set_platform(const Platform& platform);
 
 // The backends in force for the calling thread, defaults filled in.
-Platform current_platform();
+KORVEX_API Platform current_platform();
 
 // Chooses, by name, the card the calling thread gets when its platform names none: "simulated"
 // (the default, on the virtual clock) or "real" (the first CH365 card found through sysfs, paced
 // by the monotonic clock). Choose before the thread's first Marking_init_pci. False, and nothing
 // changed, for any other name.
-bool select_card(const char* name);
+KORVEX_API bool select_card(const char* name);
 
 // Why the thread's real card failed to open the last time it was tried; empty when it opened, was
 // never tried, or the thread's card is not a real one.
-std::string card_failure();
+KORVEX_API std::string card_failure();
 
 }  // namespace korvex

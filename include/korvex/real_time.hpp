@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "korvex/export.h"
+
 namespace korvex {
 
 struct RealTimeSettings {
@@ -26,11 +28,11 @@ struct RealTimeOutcome {
 };
 
 // Applies the settings to the calling thread.
-RealTimeOutcome apply_real_time(const RealTimeSettings& settings);
+KORVEX_API RealTimeOutcome apply_real_time(const RealTimeSettings& settings);
 
 // Applies the settings for its lifetime, then puts the thread's previous scheduling, affinity and
 // memory locking back.
-class RealTimeScope {
+class KORVEX_API RealTimeScope {
 public:
     explicit RealTimeScope(const RealTimeSettings& settings);
     ~RealTimeScope();

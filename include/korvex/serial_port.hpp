@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "korvex/export.h"
 #include "korvex/clock.hpp"
 #include "korvex/fault.hpp"
 
@@ -27,7 +28,7 @@ inline constexpr int kDeviceIo = 8020;             // reading or writing the dev
 }  // namespace serial_error
 
 // A failed serial control operation: a device fault that also carries the control's error number.
-class SerialError : public Fault {
+class KORVEX_API SerialError : public Fault {
 public:
     SerialError(int code, const std::string& message) : Fault(FaultKind::device, message), code_(code) {}
     int code() const { return code_; }
@@ -36,7 +37,7 @@ private:
     int code_;
 };
 
-class SerialPort {
+class KORVEX_API SerialPort {
 public:
     virtual ~SerialPort() = default;
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "korvex/export.h"
+
 namespace korvex {
 
 // The template report (`korvex template show BASE`): the pens its cells use, the hardware values
@@ -17,16 +19,16 @@ namespace korvex {
 // bits, and how the print set-up sorts the cells. A trailing ".mc1" or ".nam" of `base` is dropped.
 // Returns 0, or 1 (message on `err`) when neither file of the pair exists or the machine file is
 // damaged (records not taken over).
-int template_show(const std::string& base, std::ostream& out, std::ostream& err);
+KORVEX_API int template_show(const std::string& base, std::ostream& out, std::ostream& err);
 
 // The base e_setPrintInfo takes from a template name: the text before the last "." of the whole
 // name (a dot in a folder name counts), or the whole name when it has no ".".
-std::string template_base_name(const std::string& name);
+KORVEX_API std::string template_base_name(const std::string& name);
 
 // How many tags one plate of template `base` (BASE.mc1 / BASE.nam, no extension) holds: its
 // bar-code cells, as e_setPrintInfo sorts them. A template that cannot be read is a korvex::Fault;
 // one without bar-code cells gives 0.
-int template_tags_per_plate(const std::string& base);
+KORVEX_API int template_tags_per_plate(const std::string& base);
 
 // Where a number or plot cell of tag `tag` (1-based, the pass's turn) leaves its marks, in
 // millimetres of the field: the cell's layout box (text), or the drawing's own extent (plot).
@@ -50,16 +52,16 @@ struct EartagTemplateCheck {
 // the print set-up, and every cell the pass marks: its pen exists and marks at least once, its
 // designed and laid-out sizes are not 0, its fonts are found, its plot file reads to the end, its
 // fill can be hatched.
-EartagTemplateCheck check_eartag_template(const std::string& base, const std::string& library_folder);
+KORVEX_API EartagTemplateCheck check_eartag_template(const std::string& base, const std::string& library_folder);
 
 // Where a plot file stops being read: the reader ends the import at a command letter followed by
 // something that is neither ';', a digit nor '-', and marks only what came before. "" when it takes
 // the whole file; otherwise where and why, as
 // "cut at byte 41 of 120 (line 3, column 7): after \"PD\" comes \"\x01\"".
-std::string plot_cut_text(std::span<const uint8_t> bytes);
+KORVEX_API std::string plot_cut_text(std::span<const uint8_t> bytes);
 
 // plot_cut_text of the plot file at `path`, read as the library reads it (a file it cannot read is
 // a korvex::Fault).
-std::string plot_file_cut_text(const std::string& path);
+KORVEX_API std::string plot_file_cut_text(const std::string& path);
 
 }  // namespace korvex

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "korvex/export.h"
+
 namespace korvex {
 
 // A path point: type 6 starts a figure (move to), 2 is a line to, 3 a line to that closes the figure.
@@ -15,7 +17,7 @@ struct TextPathPoint {
     uint8_t type = 0;
 };
 
-class TextPath {
+class KORVEX_API TextPath {
 public:
     virtual ~TextPath() = default;
     // Renders `character` (one Unicode character, UTF-8) of face `face_name` (or the platform's

@@ -11,8 +11,8 @@ try:
 except ImportError:  # a bare copy of the sources: only the environment or the loader can help
     _location = None
 
-LIBRARY = getattr(_location, "LIBRARY", "libkorvex.so.0")
-PICTURE_LIBRARY = getattr(_location, "PICTURE_LIBRARY", "libkorvex_picture.so.0")
+LIBRARY = getattr(_location, "LIBRARY", "libkorvex.so.0.1")
+PICTURE_LIBRARY = getattr(_location, "PICTURE_LIBRARY", "libkorvex_picture.so.0.1")
 
 
 def _candidates(name):

@@ -46,10 +46,6 @@ void record_success(Object* object) noexcept {
     }
 }
 
-void require(const void* pointer, const char* what) {
-    if (!pointer) throw ArgumentError(std::string(what) + " is null");
-}
-
 void require_array(const void* data, std::size_t count, std::size_t size, const char* what) {
     require(data, what);
     // No object is larger than PTRDIFF_MAX bytes, and none wraps around the end of the address space.
@@ -72,21 +68,6 @@ void give_string(const std::string& text, char* buffer, std::size_t size, std::s
         buffer[n] = '\0';
     }
     if (length) *length = text.size();
-}
-
-korvex_fault_kind fault_kind_code(FaultKind kind) {
-    switch (kind) {
-        case FaultKind::index: return KORVEX_FAULT_INDEX;
-        case FaultKind::overflow: return KORVEX_FAULT_OVERFLOW;
-        case FaultKind::division: return KORVEX_FAULT_DIVISION;
-        case FaultKind::invalid_float: return KORVEX_FAULT_FLOAT;
-        case FaultKind::eof: return KORVEX_FAULT_EOF;
-        case FaultKind::type: return KORVEX_FAULT_TYPE;
-        case FaultKind::file: return KORVEX_FAULT_FILE;
-        case FaultKind::device: return KORVEX_FAULT_DEVICE;
-        case FaultKind::unavailable: return KORVEX_FAULT_UNAVAILABLE;
-    }
-    return KORVEX_FAULT_INTERNAL;
 }
 
 }  // namespace korvex::capi
@@ -127,5 +108,13 @@ const char* korvex_fault_message(const korvex_object* object) {
 
 korvex_fault_kind korvex_last_fault_kind(void) { return t_last.kind; }
 const char* korvex_last_fault_message(void) { return t_last.message.c_str(); }
+
+int32_t korvex_set_last_fault(korvex_fault_kind kind, const char* message) {
+    if (kind == KORVEX_FAULT_NONE) {
+        korvex::capi::record_success(nullptr);
+        return 0;
+    }
+    return korvex::capi::record_fault(nullptr, kind, message ? message : "");
+}
 
 }  // extern "C"

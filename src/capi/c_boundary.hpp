@@ -4,12 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>
 
+#include "capi/fault_guard.hpp"
 #include "capi/object_registry.hpp"
 #include "korvex/korvex.h"
 #include "korvex/korvex_dll.hpp"
@@ -28,18 +27,10 @@ struct Object {
     std::vector<std::string> strings_a, strings_b;
 };
 
-// A C caller's mistake (null pointer, unknown name): reported as KORVEX_FAULT_ARGUMENT.
-class ArgumentError : public std::invalid_argument {
-public:
-    using std::invalid_argument::invalid_argument;
-};
-
 // Records the outcome of a call on the handle (if any) and for the thread; returns the error code.
 int32_t record_fault(Object* object, korvex_fault_kind kind, const char* message) noexcept;
 void record_success(Object* object) noexcept;
 
-// Throws ArgumentError naming `what` when `pointer` is null.
-void require(const void* pointer, const char* what);
 // Throws ArgumentError when [data, data + count * size) cannot be an array in memory.
 void require_array(const void* data, std::size_t count, std::size_t size, const char* what);
 // The array [data, data + count), or an ArgumentError when data is null with a non-zero count or
@@ -55,27 +46,17 @@ void copy_string(const char* text, std::string& out, const char* what);
 // gets the full length.
 void give_string(const std::string& text, char* buffer, std::size_t size, std::size_t* length);
 
-korvex_fault_kind fault_kind_code(FaultKind kind);
-
 // Runs body() for `object` (which may be null for functions without a handle) and returns its result,
 // or the error code of what it threw.
 template <class Body>
 int32_t guarded(Object* object, Body&& body) noexcept {
-    try {
-        const int32_t result = body();
-        record_success(object);
-        return result;
-    } catch (const Fault& f) {
-        return record_fault(object, fault_kind_code(f.kind()), f.what());
-    } catch (const ArgumentError& e) {
-        return record_fault(object, KORVEX_FAULT_ARGUMENT, e.what());
-    } catch (const std::bad_alloc&) {
-        return record_fault(object, KORVEX_FAULT_MEMORY, "out of memory");
-    } catch (const std::exception& e) {
-        return record_fault(object, KORVEX_FAULT_INTERNAL, e.what());
-    } catch (...) {
-        return record_fault(object, KORVEX_FAULT_INTERNAL, "unknown failure inside the library");
-    }
+    return guard_with(
+        [object](korvex_fault_kind kind, const char* message) noexcept {
+            if (kind != KORVEX_FAULT_NONE) return record_fault(object, kind, message);
+            record_success(object);
+            return int32_t{0};
+        },
+        body);
 }
 
 // guarded() for a member: body runs with the handle's korvex_dll (or, if it takes one, its whole

@@ -1,6 +1,9 @@
 // The public object: each member fetches the thread's state once and runs its operation inside the
-// fault boundary. The object itself holds only its own few values.
+// fault boundary. The object itself holds only its own few values, behind its pointer.
 #include "korvex/korvex_dll.hpp"
+
+#include <array>
+#include <memory>
 
 #include "device/card_access.hpp"
 #include "device/device_init.hpp"
@@ -20,27 +23,38 @@
 
 using korvex::State;
 
-korvex_dll::korvex_dll() {
+struct korvex_dll::Values {
+    std::string name;
+    int32_t file_no_begin = 0;
+    int16_t marking_flag = 0;  // 16-bit Boolean
+    int32_t debug_serial = 0;
+    std::string template_file_name;                           // e_setPrintInfo's template, without extension
+    std::shared_ptr<const korvex::CellFlagConst> cell_flags;  // created by the first e_setPrintInfo
+    std::array<int32_t, 5> category_counters{};               // print set-up: next slot of each category
+    std::vector<uint8_t> port_list = std::vector<uint8_t>(4, 0);  // passed as rs_n by e_Initlize
+};
+
+korvex_dll::korvex_dll() : values_(std::make_unique<Values>()) {
     State& s = korvex::thread_state();
     if (s.iface.lngCreated == INT32_MAX) korvex::raise_fault(korvex::FaultKind::overflow, "object creation counter overflows");
-    debug_serial_ = ++s.iface.lngCreated;
+    values_->debug_serial = ++s.iface.lngCreated;
 }
 
 korvex_dll::~korvex_dll() = default;
 
-std::string korvex_dll::Name() const { return name_; }
-void korvex_dll::Name(const std::string& value) { name_ = value; }
-int32_t korvex_dll::File_no_begin() const { return file_no_begin_; }
-void korvex_dll::File_no_begin(int32_t value) { file_no_begin_ = value; }
-int32_t korvex_dll::DebugID() const { return debug_serial_; }
-int16_t korvex_dll::e_isMarking() const { return marking_flag_; }
+std::string korvex_dll::Name() const { return values_->name; }
+void korvex_dll::Name(const std::string& value) { values_->name = value; }
+int32_t korvex_dll::File_no_begin() const { return values_->file_no_begin; }
+void korvex_dll::File_no_begin(int32_t value) { values_->file_no_begin = value; }
+int32_t korvex_dll::DebugID() const { return values_->debug_serial; }
+int16_t korvex_dll::e_isMarking() const { return values_->marking_flag; }
 int16_t korvex_dll::e_Relese() { return 0; }
 
 int16_t korvex_dll::e_PrintEarMark(const std::vector<uint8_t>& imageData, const std::vector<std::string>& strNumber1,
                                    const std::vector<std::string>& strNumber2, const std::vector<uint8_t>& arr_Size) {
     return korvex::run_member([&](State& s) {
         korvex::Card_required(s);
-        return korvex::Print_ear_mark(s, imageData, strNumber1, strNumber2, arr_Size, marking_flag_);
+        return korvex::Print_ear_mark(s, imageData, strNumber1, strNumber2, arr_Size, values_->marking_flag);
     });
 }
 
@@ -50,7 +64,7 @@ int16_t korvex_dll::e_PrintEarMark(const std::vector<uint8_t>& imageData, const 
 // at, and a fault ends the start-up with the earlier steps done.
 int16_t korvex_dll::e_Initlize() {
     return korvex::run_member([&](State& s) -> int16_t {
-        Marking_init_pci(128, 0, 0, 1, 0, port_list_, 1);
+        Marking_init_pci(128, 0, 0, 1, 0, values_->port_list, 1);
         const korvex::MarkingGroup& p = s.para;
         Marking_para(p.sngMarkSpeed, p.sngJumpSpeed, p.lngOffDelay, p.lngOffHold, p.lngOnDelay, p.lngOnHold, 3.0,
                      p.sngLaserPower, p.sngLaserFreq, s.hw.sngLaserMaxPower, p.lngJumpDelay);
@@ -63,8 +77,8 @@ int16_t korvex_dll::e_Initlize() {
 
 korvex::Empty korvex_dll::e_setPrintInfo(const std::string& strTempletFileName) {
     return korvex::run_member([&](State& s) {
-        if (!cell_flags_) cell_flags_ = std::make_shared<const korvex::CellFlagConst>();
-        korvex::Print_info_set(s, strTempletFileName, template_file_name_, category_counters_);
+        if (!values_->cell_flags) values_->cell_flags = std::make_shared<const korvex::CellFlagConst>();
+        korvex::Print_info_set(s, strTempletFileName, values_->template_file_name, values_->category_counters);
         return korvex::Empty{};
     });
 }
@@ -76,7 +90,7 @@ int16_t korvex_dll::usb_laser_open(float laserpower, float laserfre, int16_t on_
 int16_t korvex_dll::Marking_init_pci(int16_t out_data0, int16_t out_data1, int16_t card, int16_t LaserType,
                                      int16_t lnghead, const std::vector<uint8_t>& rs_n, int16_t laser_sw) {
     return korvex::run_member([&](State& s) {
-        if (card == korvex::kStandAloneCardMode) file_no_begin_ = 0;  // the first job file is file 0 again
+        if (card == korvex::kStandAloneCardMode) values_->file_no_begin = 0;  // the first job file is file 0 again
         // lnghead is not used; rs_n (the serial port list) only matters in stand-alone mode.
         korvex::Marking_mode_record(s, card, LaserType);
         if (card == korvex::kStandAloneCardMode) return korvex::Link_init(s, rs_n);  // the controllers, not the card
@@ -95,7 +109,7 @@ int16_t korvex_dll::Marking_data(std::vector<double>& md) {
 int16_t korvex_dll::Marking_end(int32_t fileno, int32_t fileAll, int32_t MarkM, int32_t m_sel, int32_t m_head,
                                 std::vector<double>& md) {
     return korvex::run_member(
-        [&](State& s) { return korvex::Marking_end(s, file_no_begin_, fileno, fileAll, MarkM, m_sel, m_head, md); });
+        [&](State& s) { return korvex::Marking_end(s, values_->file_no_begin, fileno, fileAll, MarkM, m_sel, m_head, md); });
 }
 
 int16_t korvex_dll::Marking_run() {

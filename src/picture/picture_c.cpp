@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "capi/c_boundary.hpp"
+#include "capi/fault_guard.hpp"
 #include "korvex/korvex_picture.h"
 #include "picture/mark_picture.hpp"
 
@@ -31,7 +31,11 @@ extern "C" int32_t korvex_sim_write_picture(const char* path, const char* format
                                             double field_mm) {
     std::size_t count = 0;
     if (const int32_t r = korvex_sim_marks(nullptr, 0, &count); KORVEX_IS_ERROR(r)) return r;
-    return korvex::capi::guarded(nullptr, [&]() -> int32_t {
+    // The library's thread record holds this call's outcome, as for its own functions.
+    const auto record = [](korvex_fault_kind kind, const char* message) noexcept {
+        return korvex_set_last_fault(kind, message);
+    };
+    return korvex::capi::guard_with(record, [&]() -> int32_t {
         std::vector<korvex_mark> c_marks(count);
         if (const int32_t r = korvex_sim_marks(c_marks.data(), count, &count); KORVEX_IS_ERROR(r))
             throw ArgumentError(korvex_last_fault_message());

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian packages (libkorvex0, libkorvex-dev, python3-korvex, korvex) with
+# Builds the Debian packages (libkorvex0.1, libkorvex-dev, python3-korvex, korvex) with
 # dpkg-buildpackage from a copy of the source tree, runs lintian on them (no errors allowed;
 # warnings are printed), checks their contents, then, as root, installs them with apt-get, uses the
 # installed copy as a station would (check_installed.sh; the Debian interpreter /usr/bin/python3), purges them and checks that nothing they
@@ -14,7 +14,7 @@ if [ "${KORVEX_PACKAGE_TEST:-0}" != 1 ]; then
   echo "debian_packages: skipped (set KORVEX_PACKAGE_TEST=1 to build, install and purge the packages)"
   exit 77
 fi
-packages=(libkorvex0 libkorvex-dev python3-korvex korvex)
+packages=(libkorvex0.1 libkorvex-dev python3-korvex korvex)
 
 # The copy is made in the same place every time, so ccache finds the objects of the last run.
 version=$(dpkg-parsechangelog -l "$source_dir/debian/changelog" -S Version)
@@ -43,13 +43,13 @@ need() {  # PACKAGE PATH...: the package holds each path
   local p=$1 c; shift; c=$(contents "$p")
   for f in "$@"; do grep -q -- "$f\b" <<<"$c" || fail "$p lacks $f"; done
 }
-need libkorvex0 /libkorvex.so.0 /libkorvex_picture.so.0 /usr/share/korvex/font/xc24.sl /usr/share/doc/libkorvex0/copyright
+need libkorvex0.1 /libkorvex.so.0.1 /libkorvex_picture.so.0.1 /usr/share/korvex/font/xc24.sl /usr/share/doc/libkorvex0.1/copyright
 need libkorvex-dev /include/korvex/korvex.h /include/korvex/korvex_dll.hpp /libkorvex.so /libkorvex.a \
                    /pkgconfig/korvex.pc /cmake/korvex/korvexConfig.cmake
 need python3-korvex /dist-packages/korvex/__init__.py /dist-packages/korvex/__init__.pyi /dist-packages/korvex/py.typed
 need korvex /usr/bin/korvex /usr/share/man/man1/korvex.1.gz /usr/share/bash-completion/completions/korvex \
             /usr/share/doc/korvex/examples/python_example.py
-grep -q "libkorvex0" <<<"$(dpkg-deb -f "$(ls "$work"/src/korvex_"$version"_*.deb)" Depends)" || fail "korvex does not depend on libkorvex0"
+grep -q "libkorvex0.1" <<<"$(dpkg-deb -f "$(ls "$work"/src/korvex_"$version"_*.deb)" Depends)" || fail "korvex does not depend on libkorvex0.1"
 
 if [ "$(id -u)" != 0 ]; then
   echo "debian_packages: not root, the packages are built and checked but not installed"

@@ -11,7 +11,12 @@ fail() { echo "installed_copy: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$work/usr" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "cmake --install"; }
 prefix=$work/usr
 lib=$(find "$prefix" -name libkorvex.so -print -quit)
-readelf -d "$lib" | grep -q "SONAME.*libkorvex.so.0" || fail "$lib has no SONAME libkorvex.so.0"
+# Before 1.0 the SONAME carries the minor version too: libkorvex.so.0.1 for 0.1.
+version=$(sed -n 's/^project(korvex VERSION \([0-9]*\.[0-9]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+for name in libkorvex libkorvex_picture; do
+  soname=$(readelf -d "$(dirname "$lib")/$name.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+  [ "$soname" = "$name.so.$version" ] || fail "$name.so has the SONAME '$soname', not $name.so.$version"
+done
 
 [ -f "$(dirname "$(find "$prefix" -path '*/korvex/__init__.py' -print -quit)")/__init__.pyi" ] || fail "the module's type hints are not installed"
 man=$prefix/share/man/man1/korvex.1

@@ -81,6 +81,8 @@ class ModuleTest(unittest.TestCase):
             with self.assertRaises(korvex.Fault) as caught:
                 korvex.save_picture(os.path.join(folder, "m.gif"))
             self.assertEqual(caught.exception.kind, "argument")
+            # The picture library's own failure reads back from the machine library's thread record.
+            self.assertIn('"gif"', caught.exception.message)
 
     def test_ear_tag_plate_from_lists_of_numbers_and_strings(self):
         # The example template with the built fonts (the default library folder); its logo path is
