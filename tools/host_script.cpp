@@ -339,7 +339,7 @@ std::vector<Statement> parse_script(const std::string& text) {
             }
             p.end();
         } else {
-            const MemberSpec* m = find_member(head.text);
+            const MemberEntry* m = find_member(head.text);
             if (!m) p.fail("unknown member '" + Shown_input(head.text) + "'");
             if (objects == 0) p.fail("no object to call (all dropped)");
             st.kind = Statement::Kind::call;

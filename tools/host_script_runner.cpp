@@ -47,7 +47,7 @@ void ScriptRunner::run_one(const Statement& st) {
     using K = Statement::Kind;
     switch (st.kind) {
         case K::call: {
-            const MemberSpec* m = find_member(st.name);
+            const MemberEntry* m = find_member(st.name);
             std::string line = "call " + st.name;
             for (const Value& v : st.args) line += " " + format_value(v);
             trace.line(line);

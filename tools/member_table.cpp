@@ -22,8 +22,8 @@ int32_t i32(const Value& v) { return static_cast<int32_t>(v.i); }
 float f32(const Value& v) { return static_cast<float>(v.d); }
 std::string num(int64_t x) { return std::to_string(x); }
 
-std::vector<MemberSpec> build_table() {
-    std::vector<MemberSpec> t;
+std::vector<MemberEntry> build_table() {
+    std::vector<MemberEntry> t;
     t.push_back({"e_isMarking", {}, R::boolean, [](korvex_dll& o, std::vector<Value>&) { return num(o.e_isMarking()); }});
     t.push_back({"e_PrintEarMark", {A::bytes, A::strings, A::strings, A::bytes}, R::i16,
                  [](korvex_dll& o, std::vector<Value>& a) {
@@ -71,14 +71,14 @@ std::vector<MemberSpec> build_table() {
 
 }  // namespace
 
-const std::vector<MemberSpec>& member_table() {
-    static const std::vector<MemberSpec> table = build_table();
+const std::vector<MemberEntry>& member_table() {
+    static const std::vector<MemberEntry> table = build_table();
     return table;
 }
 
-const MemberSpec* find_member(const std::string& name) {
+const MemberEntry* find_member(const std::string& name) {
     const auto& t = member_table();
-    auto it = std::find_if(t.begin(), t.end(), [&](const MemberSpec& m) { return name == m.name; });
+    auto it = std::find_if(t.begin(), t.end(), [&](const MemberEntry& m) { return name == m.name; });
     return it == t.end() ? nullptr : &*it;
 }
 

@@ -11,7 +11,7 @@
 
 namespace korvex::script {
 
-struct MemberSpec {
+struct MemberEntry {
     const char* name;
     std::vector<ArgType> params;
     ResultType result;
@@ -20,7 +20,7 @@ struct MemberSpec {
 };
 
 // nullptr when no member has that name.
-const MemberSpec* find_member(const std::string& name);
-const std::vector<MemberSpec>& member_table();
+const MemberEntry* find_member(const std::string& name);
+const std::vector<MemberEntry>& member_table();
 
 }  // namespace korvex::script
