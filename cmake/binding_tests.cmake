@@ -31,9 +31,14 @@ set_tests_properties(python_module PROPERTIES ENVIRONMENT "${KORVEX_PYTHON_MODUL
 
 # The shared libraries' ABI against the release's record in abi/ (scripts/abi.sh): exactly the
 # recorded symbols exported, and no incompatible change to the installed headers' functions and types.
-add_test(NAME abi_symbols COMMAND ${CMAKE_SOURCE_DIR}/scripts/abi.sh symbols ${CMAKE_BINARY_DIR})
+# The symbol list is the release build's: a sanitized build also exports the vtables and typeinfo
+# of the interface classes (UBSan's vptr checks need them), so only the type compare runs there.
+if(NOT KORVEX_SANITIZE)
+  add_test(NAME abi_symbols COMMAND ${CMAKE_SOURCE_DIR}/scripts/abi.sh symbols ${CMAKE_BINARY_DIR})
+  set_tests_properties(abi_symbols PROPERTIES SKIP_RETURN_CODE 77)
+endif()
 add_test(NAME abi_compare COMMAND ${CMAKE_SOURCE_DIR}/scripts/abi.sh compare ${CMAKE_BINARY_DIR})
-set_tests_properties(abi_symbols abi_compare PROPERTIES SKIP_RETURN_CODE 77)
+set_tests_properties(abi_compare PROPERTIES SKIP_RETURN_CODE 77)
 
 # The example and the package's outside programs load the libraries into programs built without the
 # sanitizers; the C interface itself runs sanitized in korvex_tests (CInterface*) and c_example.
