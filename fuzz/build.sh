@@ -11,9 +11,17 @@ CXX=${CXX:-clang++-14}
 command -v "$CXX" >/dev/null || CXX=clang++
 jobs=${KORVEX_FUZZ_JOBS:-2}
 [[ "${1:-}" == clean ]] && rm -rf "$out"
-mkdir -p "$out/obj"
+mkdir -p "$out/obj" "$out/include/korvex"
 
-common=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fno-sanitize-recover=all -I "$root/include" -I "$root/src")
+# korvex/version.h is written by the build from the project's version; the harnesses get their own.
+version=$(sed -n 's/^project(korvex VERSION \([0-9]*\)\.\([0-9]*\).*/\1 \2/p' "$root/CMakeLists.txt")
+read -r major minor <<<"$version"
+sed -e "s/@PROJECT_VERSION_MAJOR@/$major/" -e "s/@PROJECT_VERSION_MINOR@/$minor/" -e "s/@KORVEX_VERSION_PATCH@/0/" \
+    -e "s/@PROJECT_VERSION@/$major.$minor/" "$root/cmake/version.h.in" >"$out/include/korvex/version.h.new"
+cmp -s "$out/include/korvex/version.h.new" "$out/include/korvex/version.h" || mv "$out/include/korvex/version.h.new" "$out/include/korvex/version.h"
+rm -f "$out/include/korvex/version.h.new"
+
+common=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fno-sanitize-recover=all -I "$root/include" -I "$out/include" -I "$root/src")
 pkg=$(pkg-config --cflags freetype2 fontconfig)
 libs=$(pkg-config --libs freetype2 fontconfig)
 
