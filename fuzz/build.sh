@@ -49,10 +49,11 @@ compile_one() {
 }
 export -f compile_one
 # The tool sources the harnesses need (the command-line front end itself is not built), and of the
-# calibration library (built on OpenCV, left out) only its CSV readers.
+# calibration library (built on OpenCV, left out) only its CSV readers; the pictures (cairo) and the
+# station journal (SQLite, PostgreSQL) are libraries of their own and are left out too.
 tool_sources=(host_script member_table vector_file)
 calibration_sources=(csv_text pattern measured_csv)
-{ find "$root/src" -name '*.cpp' -not -path '*/src/calibration/*' | sort
+{ find "$root/src" -name '*.cpp' -not -path '*/src/calibration/*' -not -path '*/src/picture/*' -not -path '*/src/station/*' | sort
   printf "$root/tools/%s.cpp\n" "${tool_sources[@]}"
   printf "$root/src/calibration/%s.cpp\n" "${calibration_sources[@]}"; } | xargs -P "$jobs" -I{} bash -c 'compile_one "$@"' _ {}
 
